@@ -1,0 +1,100 @@
+#include "directory/page_parser.h"
+
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "directory/service.h"
+#include "platform/text.h"
+#include "records/station_page.h"
+
+namespace {
+
+constexpr const char* kGenreNames[kGenres] = {
+    "Anime", "Blues", "Classical", "Comedy", "Dance", "Disco",       "Folk",
+    "Heavy Metal", "Hip Hop", "Jazz", "Kids", "News", "Political", "Pop",
+    "Rap", "Rock & Roll", "Soul", "Talk", "Top 40",
+};
+
+// A value from the XML into a field: cut on a character boundary, and with
+// line ends made blanks so that it stays on one line of the page file.
+template <size_t N>
+void store_value(char (&field)[N], const char* value) {
+    utf8_copy_field(field, value, N);
+    for (char& c : field)
+        if (c == '\r' || c == '\n') c = ' ';
+}
+
+void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* station, const char* base,
+                  const char* devKey) {
+    for (const TiXmlAttribute* a = station->FirstAttribute(); a != nullptr; a = a->Next()) {
+        row->index = static_cast<uint16_t>(position + 1);
+        row->used = 1;
+        const char* name = a->Name();
+        const char* value = a->Value();
+        if (std::strcmp(name, "id") == 0) {
+            char path[512];
+            if (devKey != nullptr) {
+                char key[3 * kUrlSize];
+                percent_encode(key, sizeof key, devKey);
+                VxFormat(path, sizeof path, "%s?id=%s&k=%s", base, value, key);
+            } else {
+                VxFormat(path, sizeof path, "%s?id=%s", base, value);
+            }
+            store_value(row->tuneinpath, path);
+        } else if (std::strcmp(name, "genre") == 0) {
+            store_value(row->genre, value);
+        } else if (std::strcmp(name, "name") == 0) {
+            store_value(row->name, value);
+        } else if (std::strcmp(name, "lc") == 0) {
+            row->lc = atoi_u16(value);
+        } else if (std::strcmp(name, "br") == 0) {
+            row->br = atoi_u16(value);
+        } else if (std::strcmp(name, "mt") == 0) {
+            store_value(row->mt, value);
+            if (char* slash = std::strchr(row->mt, '/'))
+                std::memset(slash, 0, sizeof row->mt - static_cast<size_t>(slash - row->mt));
+        }
+    }
+}
+
+}  // namespace
+
+int fill_genre_lists() {
+    StationPage& page = station_page;
+    VxStrCopyZ(page.genreprefix, "sgenre=", sizeof page.genreprefix);
+    for (int i = 0; i < kGenres; ++i) VxStrCopyZ(page.genrename[i], kGenreNames[i], sizeof page.genrename[i]);
+    for (int i = 0; i < kGenres; ++i) VxStrCopyZ(page.genrevalue[i], kGenreNames[i], sizeof page.genrevalue[i]);
+    return kGenres;
+}
+
+int parse_homepage(const char* path, const char* devKey) {
+    std::printf("parse_homepage::%s\n", path);
+    fill_genre_lists();
+
+    TiXmlDocument doc(path);
+    if (!doc.LoadFile(TIXML_ENCODING_UTF8)) {
+        std::printf("Can't open the file:%s\n", path);
+        return 0;
+    }
+    char base[61] = {};
+    uint16_t rows = 0;
+    StationPage& page = station_page;
+    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling()) {
+        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling()) {
+            if (c->Type() != TiXmlNode::TINYXML_ELEMENT) continue;
+            const TiXmlElement* e = c->ToElement();
+            if (std::strcmp(e->Value(), "tunein") == 0) {
+                const TiXmlAttribute* first = e->FirstAttribute();
+                if (first != nullptr && std::strcmp(first->Name(), "base") == 0) store_value(base, first->Value());
+            } else if (std::strcmp(e->Value(), "station") == 0) {
+                if (rows >= kPageStations) break;
+                fill_station(&page.stations[rows], rows, e, base, devKey);
+                ++rows;
+            }
+        }
+    }
+    page.stationtotal = rows;
+    return 1;
+}

@@ -1,0 +1,25 @@
+// The directory service: its hosts, and the query and playlist URLs sent to
+// it. Values are percent-encoded; a URL that does not fit is refused, never cut.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr const char kLegacyHost[] = "yp.shoutcast.com";  // listings and playlists
+inline constexpr const char kKeyedHost[] = "api.shoutcast.com";  // keyed queries
+
+inline constexpr int kPageSize = 20;
+inline constexpr int kUrlSize = 256;
+
+enum QueryMode : uint8_t { kModeAll = 0, kModeGenre = 1, kModeSearch = 2 };
+
+// Every byte other than A-Z a-z 0-9 - . _ ~ as "%XX". 1 when it fitted.
+int percent_encode(char* dst, size_t size, const char* src);
+
+// The page query URL for `mode` (genre or search text as the mode needs;
+// a null `devKey` selects the legacy listing endpoint). 1 when it fitted.
+int build_page_url(char* url, size_t size, QueryMode mode, const char* devKey, const char* genre,
+                   const char* search, int offset);
+
+// "http://" legacy host, then `tuneinpath` up to its first CR or LF.
+int build_playlist_url(char* url, size_t size, const char* tuneinpath);

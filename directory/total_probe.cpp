@@ -1,0 +1,72 @@
+#include "directory/total_probe.h"
+
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "directory/service.h"
+#include "platform/download.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr int kTotalPathSize = 256;
+
+
+}  // namespace
+
+int total_url_of(char* out, size_t size, const char* page_url) {
+    const int fits = VxStrCopyZ(out, page_url, size);
+    if (char* limit = std::strstr(out, "&limit=")) *limit = '\0';
+    return fits;
+}
+
+int total_path_of(char* out, size_t size, const char* page_base) {
+    if (!VxStrCopyZ(out, page_base, size)) return 0;
+    // Cut after the last "Page": the one before the page number, so that a
+    // genre whose name holds "Page" keeps its own total file.
+    char* last = nullptr;
+    for (char* p = std::strstr(out, "Page"); p != nullptr; p = std::strstr(p + 1, "Page")) last = p;
+    if (last != nullptr) last[4] = '\0';
+    return VxStrAppendZ(out, "Total.xml", size);
+}
+
+int count_total_stations(const char* path, int32_t* count) {
+    TiXmlDocument doc(path);
+    if (!doc.LoadFile(TIXML_ENCODING_UTF8)) return 0;
+    int32_t n = 0;
+    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
+        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
+            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
+    *count = n;
+    return 1;
+}
+
+int16_t probe_page_total(const char* page_url, const char* page_base) {
+    char url[kUrlSize];
+    char path[kTotalPathSize];
+    total_url_of(url, sizeof url, page_url);
+    if (!total_path_of(path, sizeof path, page_base)) return 0;
+    std::printf("\n\nzavadod::total path=%s\n", url);
+    std::printf("zavadod::total down_file=%s\n", path);
+
+    if (cached_file_usable(path)) {
+        std::printf("%s is exist\n", path);
+    } else if (download_to(url, path) != 1) {
+        std::printf("failed to Exec cmd\n");
+        remove_file(path);
+        std::printf("rm %s\n", path);
+        return 0;
+    }
+
+    int32_t stations = 0;
+    if (!count_total_stations(path, &stations)) {
+        std::printf("Can't open the file:%s\n", path);
+        // Kept, it would fail every later page of this listing.
+        remove_file(path);
+        return 0;
+    }
+    return static_cast<int16_t>(stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0));
+}

@@ -1,0 +1,19 @@
+// The number of 20-station pages of a listing, from its total file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Page URL cut before its first "&limit=".
+int total_url_of(char* out, size_t size, const char* page_url);
+// Page base cut after its last "Page", then "Total.xml".
+int total_path_of(char* out, size_t size, const char* page_base);
+
+// Counts the "station" elements that are children of a top-level node.
+// 1 with *count set when the file loads as XML; 0 when it is missing, empty
+// or not loadable.
+int count_total_stations(const char* path, int32_t* count);
+
+// Pages of the listing, 0 when unknown (no file, no download, not loadable)
+// or when the listing is empty.
+int16_t probe_page_total(const char* page_url, const char* page_base);

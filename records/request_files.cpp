@@ -1,0 +1,35 @@
+#include "records/request_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+int read_page_href(char* link) {
+    if (link == nullptr) return 0;
+    FilePtr f(std::fopen(kPageLinkFile, "r"));
+    if (!f) return 0;
+    // Every byte but line feeds, up to the first zero byte, as far as the
+    // link buffer reaches.
+    char buf[kPageLinkSize];
+    const size_t got = std::fread(buf, 1, sizeof buf - 1, f.get());
+    buf[got] = '\0';
+    size_t n = 0;
+    for (size_t i = 0; i < got && buf[i] != '\0'; ++i)
+        if (buf[i] != '\n') link[n++] = buf[i];
+    link[n] = '\0';
+    std::printf("\n\nread pageHref=%s!!!!!!\n\n", link);
+    return 1;
+}
+
+int read_fav_station(StationEntry* st) {
+    if (st == nullptr) return 0;
+    FilePtr f(std::fopen(kFavStationFile, "r"));
+    if (!f) return 0;
+    char* line = nullptr;
+    size_t cap = 0;
+    read_station_lines(f.get(), st, &line, &cap);
+    std::free(line);
+    return 1;
+}
