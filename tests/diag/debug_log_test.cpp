@@ -1,0 +1,166 @@
+// The trace datagrams, captured byte for byte on UDP port 8888. The test runs
+// in tools/sandbox, whose loopback carries a route for 255.255.255.255, so
+// the broadcasts arrive at a socket bound here.
+#include "diag/debug_log.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kTabs(8, '\t');
+
+class DebugLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+        ASSERT_GE(fd_, 0) << std::strerror(errno);
+        const int on = 1;
+        ASSERT_EQ(setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on), 0);
+        sockaddr_in addr;
+        std::memset(&addr, 0, sizeof addr);
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(8888);
+        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+        ASSERT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+    }
+    void TearDown() override {
+        if (fd_ >= 0) close(fd_);
+    }
+
+    // The next datagram, or "<none>" when none arrives within `ms`.
+    std::string next(int ms = 2000) {
+        pollfd p = {fd_, POLLIN, 0};
+        if (poll(&p, 1, ms) != 1) return "<none>";
+        std::vector<char> buf(65536);
+        const ssize_t got = recv(fd_, buf.data(), buf.size(), 0);
+        if (got < 0) return "<recv error>";
+        return std::string(buf.data(), static_cast<size_t>(got));
+    }
+    // The one datagram of a trace call: exactly one arrives.
+    std::string only() {
+        std::string d = next();
+        EXPECT_EQ(next(100), "<none>") << "a second datagram";
+        return d;
+    }
+
+    int fd_ = -1;
+};
+
+TEST_F(DebugLog, EmptyMessageEndsInTheHeadersLineFeed) {
+    udp_log("VxOpenDirectory", 131, kSrcLogic, "%s", "");
+    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0131] : VxOpenDirectory\n");
+}
+
+TEST_F(DebugLog, HeaderNamesFileThenFunctionAndPadsTheLine) {
+    udp_log("ExecvCmd", 73, kSrcLogic, "%s", "");
+    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n");
+    udp_log("f", 5, "src", "%s", "");
+    EXPECT_EQ(only(), kTabs + "src[0005] : f\n");
+    udp_log("f", 1038, "src", "%s", "");
+    EXPECT_EQ(only(), kTabs + "src[1038] : f\n");
+    udp_log("f", 12345, "src", "%s", "");
+    EXPECT_EQ(only(), kTabs + "src[12345] : f\n");
+}
+
+TEST_F(DebugLog, MessageFollowsTheHeaderWithNothingAdded) {
+    udp_log("main", 78, kSrcMain, "VxShoutcastGetActiveServers returned with status=%d", 1);
+    EXPECT_EQ(only(), kTabs + "patch_main[0078] : main\nVxShoutcastGetActiveServers returned with status=1");
+    udp_log("VxShoutcastGetActiveServers", 793, kSrcLogic, "pageHref: %s, SearchKey:\"%s\"", "sgenre=Pop", "0");
+    EXPECT_EQ(only(),
+              kTabs + "patch_Zorv_getlpls[0793] : VxShoutcastGetActiveServers\npageHref: sgenre=Pop, SearchKey:\"0\"");
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"  // "%m" is the C library's, not ISO C++'s
+TEST_F(DebugLog, PercentMCarriesTheCallersErrorAndKeepsErrno) {
+    errno = ENOENT;
+    udp_log("VxOpenDirectory", 141, kSrcLogic, "%m");
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0141] : VxOpenDirectory\nNo such file or directory");
+    errno = EACCES;
+    udp_log("f", 1, "src", "<%m>");
+    EXPECT_EQ(only(), kTabs + "src[0001] : f\n<Permission denied>");
+}
+#pragma GCC diagnostic pop
+
+TEST_F(DebugLog, ArgumentDumpOfADownloadEndsInNull) {
+    const char* vec[10] = {"/sbin/wget", "-t", "1", "-T", "30", "-nd", "http://h/p?a=1", "-O", "/tmp/x.html", nullptr};
+    udp_log_argv("ExecvCmd", 73, kSrcLogic, 10, vec);
+    EXPECT_EQ(only(), kTabs +
+                          "patch_Zorv_getlpls[0073] : ExecvCmd\n"
+                          "****argv :  /sbin/wget -t 1 -T 30 -nd http://h/p?a=1 -O /tmp/x.html NULL");
+}
+
+TEST_F(DebugLog, ArgumentDumpTakesCountSlotsAnyOfThemNull) {
+    const char* vec[4] = {"a", "b", nullptr, "never"};
+    udp_log_argv("f", 2, "src", 3, vec);
+    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  a b NULL");
+    const char* mid[3] = {nullptr, "x", ""};
+    udp_log_argv("f", 2, "src", 3, mid);
+    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  NULL x ");
+    udp_log_argv("f", 2, "src", 0, vec);
+    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv : ");
+}
+
+TEST_F(DebugLog, PercentInADumpedArgumentIsSentLiterally) {
+    const char* vec[3] = {"http://h/?genre=Rock%20%26%20Roll&x=%s%n%d", "100%", nullptr};
+    udp_log_argv("ExecvCmd", 73, kSrcLogic, 3, vec);
+    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n****argv :  http://h/?genre=Rock%20%26%20Roll&x=%s%n%d 100% NULL");
+}
+
+TEST_F(DebugLog, LongTraceLineIsCutAtTheBuffersEnd) {
+    const std::string header = kTabs + "src[0007] : f\n";
+    std::string message;
+    for (int i = 0; message.size() < 3000; ++i) message += std::to_string(i % 10);
+    udp_log("f", 7, "src", "%s", message.c_str());
+    const std::string d = only();
+    ASSERT_EQ(d.size(), 2047u);
+    EXPECT_EQ(d, header + message.substr(0, 2047 - header.size()));
+
+    // A message of exactly the room left fits whole.
+    const std::string fits = message.substr(0, 2047 - header.size());
+    udp_log("f", 7, "src", "%s", fits.c_str());
+    EXPECT_EQ(only(), header + fits);
+}
+
+TEST_F(DebugLog, HeaderLongerThanTheBufferIsCutToo) {
+    const std::string func(3000, 'F');
+    udp_log(func.c_str(), 9, "src", "message");
+    const std::string d = only();
+    ASSERT_EQ(d.size(), 2047u);
+    EXPECT_EQ(d, (kTabs + "src[0009] : " + func).substr(0, 2047));
+}
+
+TEST_F(DebugLog, LongArgumentDumpIsCutAtItsBuffersEnd) {
+    const std::string header = kTabs + "src[0073] : ExecvCmd\n";
+    const std::string url = "http://h/" + std::string(1500, 'u');
+    const char* vec[4] = {"/sbin/wget", url.c_str(), "-O", nullptr};
+    udp_log_argv("ExecvCmd", 73, "src", 4, vec);
+    const std::string dump = "****argv :  /sbin/wget " + url + " -O NULL";
+    EXPECT_EQ(only(), header + dump.substr(0, 1023));
+
+    // Many short slots: cut inside a slot, and nothing after it.
+    std::vector<std::string> words;
+    std::vector<const char*> many;
+    std::string full = "****argv : ";
+    for (int i = 0; i < 300; ++i) words.push_back("w" + std::to_string(i));
+    for (const auto& w : words) {
+        many.push_back(w.c_str());
+        full += " " + w;
+    }
+    udp_log_argv("ExecvCmd", 73, "src", static_cast<int>(many.size()), many.data());
+    EXPECT_EQ(only(), header + full.substr(0, 1023));
+}
+
+}  // namespace
