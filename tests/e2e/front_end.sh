@@ -202,7 +202,9 @@ write_page_fixture() {
     printf '3\n/tmp/hdd/root/irf/PopPage1\n'
   } >"$EX/outfile_1"
 }
-for case in "2 102" "3 103" "65538 102" "-65534 102" "1x 101" "abc -" "0 -" "65536 -" "4 -"; do
+# Beyond 32 bits atoi saturates as on the device, where a long has 32 bits.
+for case in "2 102" "3 103" "65538 102" "-65534 102" "1x 101" "abc -" "0 -" "65536 -" "4 -" \
+            "4294967298 -" "-4294967294 -"; do
   read -r index station <<<"$case"
   fresh
   mkdir -p "$ROOT"
