@@ -108,6 +108,46 @@ fetch "$YP/sbin/tunein-station.pls?id=99112" "$WORK/cut.pls"
 expect_eq "after clear: exit" 0 "$WRC"
 expect_eq "after clear: first line" "[playlist]" "$(head -n 1 "$WORK/cut.pls")"
 
+# What the downloader makes of the other faults: each is a successful
+# download whose file the program must judge. The second of two matching
+# requests only, for "short".
+ctl() { /sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/$1"; }
+ctl "fault?spec=empty:id=99260"
+ctl "fault?spec=short:Rock%2520%2526:2"  # MATCH is the raw, encoded target
+ctl "fault?spec=malformed:genre=News"
+ctl "fault?spec=notpls:id=99149"
+ctl "fault?spec=slow%3D1:genre=Talk"
+fetch "$YP/sbin/tunein-station.pls?id=99260" "$WORK/empty.pls"
+expect_eq "empty: exit" 0 "$WRC"
+expect_bytes "empty: file" "$WORK/empty.pls" ""
+fetch "$YP/sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=0,20" "$WORK/rock1.html"
+expect_same "short, first request whole" "$WORK/rock1.html" "$WORK/rock.html"
+fetch "$YP/sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=0,20" "$WORK/rock2.html"
+expect_eq "short: exit" 0 "$WRC"
+head -c $(($(wc -c <"$WORK/rock.html") / 2)) "$WORK/rock.html" >"$WORK/rock.half"
+expect_same "short: first half" "$WORK/rock2.html" "$WORK/rock.half"
+fetch "$YP/sbin/newxml.phtml?genre=News&limit=0,20" "$WORK/news.html"
+expect_eq "malformed: exit" 0 "$WRC"
+expect_bytes "malformed" "$WORK/news.html" '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<stationlist>
+<tunein base="/sbin/tunein-station.pls"/>
+<station name="Broken &amp Radio" id="1" br="128" genre="Pop">
+</stationlist>
+<station name="after the end"
+'
+fetch "$YP/sbin/tunein-station.pls?id=99149" "$WORK/html.pls"
+expect_eq "notpls: exit" 0 "$WRC"
+expect_bytes "notpls" "$WORK/html.pls" '<html><head><title>Service unavailable</title></head>
+<body>The station is not available.</body></html>
+'
+start=$(date +%s%N)
+fetch "$YP/sbin/newxml.phtml?genre=Talk&limit=0,20" "$WORK/talk.html"
+waited=$((($(date +%s%N) - start) / 1000000))
+expect_eq "slow: exit" 0 "$WRC"
+expect_eq "slow: waited at least 1 s" yes "$([ "$waited" -ge 1000 ] && echo yes || echo "no, ${waited} ms")"
+expect_eq "slow: stations" 2 "$(grep -c '^<station ' "$WORK/talk.html")"
+ctl clear
+
 expect_bytes "request log" "$DIRSIM_LOG" "GET yp.shoutcast.com /sbin/newxml.phtml?genre=Pop&limit=40,20 200
 GET yp.shoutcast.com /sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=0,20 200
 GET yp.shoutcast.com /sbin/newxml.phtml?search=%3C&limit=0,20 200
@@ -120,6 +160,12 @@ GET yp.shoutcast.com /sbin/newxml.phtml?genre=Jazz&limit=0,20 500
 GET yp.shoutcast.com /sbin/newxml.phtml?genre=Jazz&limit=0,20 200
 GET yp.shoutcast.com /sbin/tunein-station.pls?id=99112 200
 GET yp.shoutcast.com /sbin/tunein-station.pls?id=99112 200
+GET yp.shoutcast.com /sbin/tunein-station.pls?id=99260 200
+GET yp.shoutcast.com /sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=0,20 200
+GET yp.shoutcast.com /sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=0,20 200
+GET yp.shoutcast.com /sbin/newxml.phtml?genre=News&limit=0,20 200
+GET yp.shoutcast.com /sbin/tunein-station.pls?id=99149 200
+GET yp.shoutcast.com /sbin/newxml.phtml?genre=Talk&limit=0,20 200
 "
 
 finish
