@@ -76,11 +76,12 @@ wait_for() {
   return 1
 }
 
-# start_udplog: every datagram, one escaped line each, into $UDP.
+# start_udplog: every datagram, one escaped line each, into $UDP (appended,
+# so that clear_udplog truncates it without leaving a hole of zero bytes).
 UDP=$WORK/udp.log
 start_udplog() {
   rm -f "$WORK/udplog.ready"
-  "$TOOLS/udplog" --escape --ready "$WORK/udplog.ready" >"$UDP" &
+  "$TOOLS/udplog" --escape --ready "$WORK/udplog.ready" >>"$UDP" &
   BG_PIDS+=($!)
   wait_for "$WORK/udplog.ready"
 }
