@@ -33,11 +33,16 @@ inline bool exists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
-// Names of the entries of `dir`, sorted.
+// Names of the entries of `dir`, sorted; the count memos that the total
+// probe keeps beside total files ("*.count") are left out.
 inline std::vector<std::string> list_dir(const std::string& dir) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() > 6 && name.compare(name.size() - 6, 6, ".count") == 0) continue;
+        names.push_back(name);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
