@@ -10,6 +10,16 @@ set(RADIODIR_TRIPLET mipsel-linux-gnu)
 set(CMAKE_C_COMPILER ${RADIODIR_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${RADIODIR_TRIPLET}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${RADIODIR_TRIPLET})
+# 64-bit file offsets and inode numbers (large-file interfaces). Without them
+# the 32-bit readdir fails with EOVERFLOW whenever the file system hands out
+# directory offsets beyond 32 bits, as ext4 does for a 64-bit kernel caller,
+# which is what a program under qemu-user is.
+set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+# Every executable is static, as radiodir is in the device image: under
+# qemu-user a dynamically linked guest dies of SIGSEGV in the child of fork()
+# before it reaches exec, which breaks every test that starts a downloader.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 find_program(CMAKE_SIZE ${RADIODIR_TRIPLET}-size)
 
 # Multiarch keeps the target's libraries in /usr/lib/mipsel-linux-gnu and
