@@ -1,0 +1,3 @@
+[playlist]
+File1=http://a/
+Title1=x

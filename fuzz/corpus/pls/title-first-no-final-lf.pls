@@ -1,0 +1,4 @@
+[playlist]
+Title1=Late Title
+numberofentries=1
+File1=http://a.example/s

@@ -1,0 +1,4 @@
+[playlist]
+numberofentries=0
+File1=http://a/
+Title1=only
