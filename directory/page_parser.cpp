@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "directory/service.h"
+#include "directory/xml_file.h"
 #include "platform/text.h"
 #include "records/station_page.h"
 
@@ -74,7 +75,7 @@ int parse_homepage(const char* path, const char* devKey) {
     fill_genre_lists();
 
     TiXmlDocument doc(path);
-    if (!doc.LoadFile(TIXML_ENCODING_UTF8)) {
+    if (!load_xml_file(&doc, path)) {
         std::printf("Can't open the file:%s\n", path);
         return 0;
     }

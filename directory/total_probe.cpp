@@ -1,11 +1,10 @@
 #include "directory/total_probe.h"
 
-#include <tinyxml.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "directory/service.h"
+#include "directory/total_memo.h"
 #include "platform/download.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -33,17 +32,6 @@ int total_path_of(char* out, size_t size, const char* page_base) {
     return VxStrAppendZ(out, "Total.xml", size);
 }
 
-int count_total_stations(const char* path, int32_t* count) {
-    TiXmlDocument doc(path);
-    if (!doc.LoadFile(TIXML_ENCODING_UTF8)) return 0;
-    int32_t n = 0;
-    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
-        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
-            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
-    *count = n;
-    return 1;
-}
-
 int16_t probe_page_total(const char* page_url, const char* page_base) {
     char url[kUrlSize];
     char path[kTotalPathSize];
@@ -54,18 +42,24 @@ int16_t probe_page_total(const char* page_url, const char* page_base) {
 
     if (cached_file_usable(path)) {
         std::printf("%s is exist\n", path);
-    } else if (download_to(url, path) != 1) {
-        std::printf("failed to Exec cmd\n");
-        remove_file(path);
-        std::printf("rm %s\n", path);
-        return 0;
+    } else {
+        // Whatever count was kept described a file that is gone.
+        remove_total_memo(path);
+        if (download_to(url, path) != 1) {
+            std::printf("failed to Exec cmd\n");
+            remove_file(path);
+            remove_total_memo(path);
+            std::printf("rm %s\n", path);
+            return 0;
+        }
     }
 
     int32_t stations = 0;
-    if (!count_total_stations(path, &stations)) {
+    if (!count_total_stations_memo(path, &stations)) {
         std::printf("Can't open the file:%s\n", path);
         // Kept, it would fail every later page of this listing.
         remove_file(path);
+        remove_total_memo(path);
         return 0;
     }
     return static_cast<int16_t>(stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0));

@@ -1,0 +1,32 @@
+// The station count of a total file, kept in a small memo file beside it
+// ("<total file>.count" in the storage root), so that the runs after the
+// first read a few bytes instead of scanning the whole listing.
+//
+// The memo names the file it was counted from: size, modification time to
+// the nanosecond, inode and device. A memo that is missing, damaged (wrong
+// length, magic or check value) or describes another file than the one now
+// in place is ignored, and the file is counted afresh. Memo handling is
+// silent: no trace datagram, nothing on standard output, and a memo that
+// cannot be written only costs the next run a recount.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr char kMemoSuffix[] = ".count";
+
+// "<total path>.count"; 0 when it does not fit.
+int total_memo_path(char* out, size_t size, const char* total_path);
+
+// 1 with *count set when the memo is intact and describes the total file as
+// it is now; only the memo is read, the total file is only looked at (stat).
+int read_total_memo(const char* total_path, int32_t* count);
+
+// count_total_stations through the memo: the memo's count when it holds,
+// else a fresh count, kept in a new memo (written beside it and renamed into
+// place) when the file did not change while it was counted. The same answer
+// as count_total_stations.
+int count_total_stations_memo(const char* total_path, int32_t* count);
+
+// Removes the memo of a total file; a missing memo is not an error.
+void remove_total_memo(const char* total_path);

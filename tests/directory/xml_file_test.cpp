@@ -1,0 +1,102 @@
+// The XML loader behind the page parser and the total count: the document
+// TinyXML's own LoadFile builds for every file that ends cleanly, and a
+// parse that never runs past the file's end for one that ends inside a
+// multi-byte character (found by fuzz/fuzz_total).
+#include "directory/xml_file.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "directory/page_parser.h"
+#include "directory/total_probe.h"
+#include "records/station_page.h"
+
+namespace {
+
+const char kPath[] = "/tmp/xml_file_test.xml";
+
+void put(const std::string& bytes) {
+    std::ofstream out(kPath, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good());
+}
+
+// The document as TinyXML prints it, or "<not loaded>".
+std::string printed(bool loaded, const TiXmlDocument& doc) {
+    if (!loaded) return "<not loaded>";
+    TiXmlPrinter printer;
+    doc.Accept(&printer);
+    return printer.CStr();
+}
+
+std::string with_loader(const std::string& bytes) {
+    put(bytes);
+    TiXmlDocument doc(kPath);
+    const bool ok = load_xml_file(&doc, kPath);
+    return printed(ok, doc);
+}
+
+std::string with_tinyxml(const std::string& bytes) {
+    put(bytes);
+    TiXmlDocument doc(kPath);
+    const bool ok = doc.LoadFile(TIXML_ENCODING_UTF8);
+    return printed(ok, doc);
+}
+
+TEST(XmlFile, SameDocumentAsLoadFileForFilesThatEndCleanly) {
+    const std::string cases[] = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist><tunein base=\"/sbin/tunein-station.pls\"/>"
+        "<station name=\"Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac\" id=\"7\" br=\"128\"/></stationlist>\n",
+        "\xef\xbb\xbf<a><station name=\"BOM first\"/></a>",
+        // Line ends inside values and between nodes: CR LF and a lone CR
+        // become one LF each, as LoadFile makes them.
+        "<a>\r\n<station name=\"one\r\ntwo\rthree\"/>\r\n<!-- c\r -->\rtext\r\n</a>\r\n",
+        "<a><station name=\"&amp;&lt;&#65;&#x42;\"/></a>",
+        // Only the text before the first zero byte counts.
+        std::string("<a><station/></a>\0<b><station/></b>", 36),
+    };
+    for (const std::string& c : cases) EXPECT_EQ(with_loader(c), with_tinyxml(c)) << c;
+    // Whatever runs longer than one read of the loader.
+    std::string big = "<stationlist>";
+    for (int i = 0; i < 2000; ++i) big += "<station name=\"Station " + std::to_string(i) + "\" id=\"" + std::to_string(i) + "\"/>\r\n";
+    big += "</stationlist>";
+    EXPECT_EQ(with_loader(big), with_tinyxml(big));
+}
+
+TEST(XmlFile, MissingEmptyOrBrokenFilesDoNotLoad) {
+    std::remove(kPath);
+    TiXmlDocument missing(kPath);
+    EXPECT_FALSE(load_xml_file(&missing, kPath));
+    EXPECT_EQ(with_loader(""), "<not loaded>");
+    EXPECT_EQ(with_loader(std::string("\0<a/>", 5)), "<not loaded>");
+    EXPECT_EQ(with_loader("<a><b></a>"), "<not loaded>");
+    EXPECT_EQ(with_loader("HTTP/1.1 503 Service Unavailable\n"), "<not loaded>");
+}
+
+// A lead byte of a three-byte character as the last byte: TinyXML steps over
+// the two bytes it expects behind it, past the text's end. What it finds
+// there is zero bytes, every time, so the outcome is fixed.
+TEST(XmlFile, FileEndingInsideACharacterStopsAtTheEnd) {
+    const std::string fuzzed = "<;s>\n<stationaz>\xea";  // the input fuzz_total found
+    EXPECT_EQ(with_loader(fuzzed), "<not loaded>");
+    EXPECT_EQ(with_loader("<a><station name=\"x\xe6"), "<not loaded>");
+    EXPECT_EQ(with_loader("<a><station/></a><b x=\"\xf0\x9f"), "<not loaded>");
+    EXPECT_EQ(with_loader("<a><station/></a>\xe6"), "<a>\n    <station />\n</a>\n");
+
+    put(fuzzed);
+    int32_t count = -1;
+    EXPECT_EQ(count_total_stations(kPath, &count), 0);
+    EXPECT_EQ(count, -1);
+
+    std::memset(&station_page, 0, sizeof station_page);
+    put("<a><station name=\"Late\" id=\"5\"/></a>\n<b><station name=\"\xe6");
+    EXPECT_EQ(parse_homepage(kPath, nullptr), 0);
+    EXPECT_EQ(station_page.stationtotal, 0);
+}
+
+}  // namespace
