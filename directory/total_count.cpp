@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "directory/total_probe.h"
+#include "directory/xml_file.h"
 
 namespace {
 
@@ -415,10 +416,11 @@ int scan_document(Scan* s) {
     return nodes > 0 && !r->failed ? 1 : 0;
 }
 
-// TinyXML's answer: the document loaded and walked.
+// TinyXML's answer: the document loaded (as the page parser loads it) and
+// walked.
 int count_by_document(const char* path, int32_t* count) {
     TiXmlDocument doc(path);
-    if (!doc.LoadFile(TIXML_ENCODING_UTF8)) return 0;
+    if (!load_xml_file(&doc, path)) return 0;
     int32_t n = 0;
     for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
         for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
