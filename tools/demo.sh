@@ -11,9 +11,11 @@ set -euo pipefail
 BUILD=${1:-build/release}
 BIN=$BUILD/radiodir
 UDPLOG=$BUILD/tools/udplog
+DIRSIM=$BUILD/tools/dirsim
+STATIONS=tests/data/stations.tsv
 EX=/tmp/hdd/root
 
-DEMOS=(demo_front_end)
+DEMOS=(demo_front_end demo_directory)
 
 # --- helpers -------------------------------------------------------------
 
@@ -23,7 +25,7 @@ if ! in_sandbox; then
   echo "demo: run me inside the sandbox: tools/sandbox -- bash tools/demo.sh $BUILD" >&2
   exit 2
 fi
-for f in "$BIN" "$UDPLOG"; do
+for f in "$BIN" "$UDPLOG" "$DIRSIM"; do
   [ -x "$f" ] || { echo "demo: $f is missing; build first (cmake --build --preset release)" >&2; exit 2; }
 done
 
@@ -31,7 +33,12 @@ WORK=$(mktemp -d /tmp/demo.XXXXXX)
 UDP=$WORK/udp.log
 UDP_SEEN=0
 UDP_PID=""
-cleanup() { [ -n "$UDP_PID" ] && kill "$UDP_PID" 2>/dev/null; rm -rf "$WORK"; }
+DIRSIM_PID=""
+cleanup() {
+  [ -n "$UDP_PID" ] && kill "$UDP_PID" 2>/dev/null
+  [ -n "$DIRSIM_PID" ] && kill "$DIRSIM_PID" 2>/dev/null
+  rm -rf "$WORK"
+}
 trap cleanup EXIT
 
 if [ -t 1 ]; then B=$'\e[1m' D=$'\e[2m' N=$'\e[0m'; else B="" D="" N=""; fi
@@ -89,6 +96,67 @@ answer() {
   fi
 }
 
+# start_dirsim: the directory service on 127.0.0.1:80, where the sandbox
+# resolves the directory's host names; its request log in $NET.
+NET=$WORK/dirsim.log
+NET_SEEN=0
+start_dirsim() {
+  printf '\n%s$ dirsim --port 80 --data %s --log %s &%s\n' "$B" "$STATIONS" "$NET" "$N"
+  "$DIRSIM" --port 80 --data "$STATIONS" --log "$NET" --ready "$WORK/dirsim.ready" >"$WORK/dirsim.out" 2>&1 &
+  DIRSIM_PID=$!
+  local i
+  for i in $(seq 100); do [ -e "$WORK/dirsim.ready" ] && return 0; sleep 0.05; done
+  echo "demo: dirsim did not start:" >&2
+  cat "$WORK/dirsim.out" >&2
+  exit 1
+}
+
+# The requests that reached dirsim since the last call.
+new_requests() {
+  local lines
+  lines=$(wc -l <"$NET")
+  if [ "$lines" -gt "$NET_SEEN" ]; then
+    tail -n +"$((NET_SEEN + 1))" "$NET" | head -n "$((lines - NET_SEEN))" | sed 's/^/  net| /'
+  else
+    echo "  net| (no request: nothing was downloaded)"
+  fi
+  NET_SEEN=$lines
+}
+
+# fetch ARGS...: a run that may download; shows the requests too.
+fetch() {
+  show "$@"
+  new_requests
+}
+
+# page_table: the page file (205 lines) as the interface shows it.
+page_table() {
+  printf '\n%s%s, read back:%s\n' "$B" "$EX/outfile_1" "$N"
+  awk '{ line[NR] = $0 }
+    END {
+      printf "  page %d of %d (pagetotal line: %d), %d stations, cached as %s.html\n",
+             line[1], line[2] - 1, line[2], line[204], line[205]
+      printf "  %3s  %6s  %9s  %-5s  %-12s  %s\n", "#", "kbit/s", "listeners", "type", "genre", "station"
+      for (k = 1; k <= 20; k++) {
+        b = 36 + 8 * k   # index, tuneinpath, genre, name, lc, used, br, mt
+        if (line[b + 5] != 1) continue
+        printf "  %3d  %6d  %9d  %-5s  %-12s  %s\n", line[b], line[b + 6], line[b + 4], line[b + 7], line[b + 2], line[b + 3]
+      }
+      printf "  previous page link: %s\n  next page link:     %s\n", line[3], line[4]
+      genres = line[6]
+      for (g = 7; g <= 24; g++) genres = genres ", " line[g]
+      printf "  genre links (%s<name>): %s\n", line[5], genres
+    }' "$EX/outfile_1"
+}
+
+# channel_table FILE: a channel list file (count, then url and title lines).
+channel_table() {
+  printf '\n%s%s, read back:%s\n' "$B" "$EX/$1" "$N"
+  awk 'NR == 1 { printf "  %d stream(s)\n", $0; next }
+       NR % 2 == 0 { url = $0; next }
+       { printf "  %d. %-28s %s\n", (NR - 1) / 2, $0, url }' "$EX/$1"
+}
+
 # --- the demos -----------------------------------------------------------
 
 demo_front_end() {
@@ -112,6 +180,40 @@ demo_front_end() {
   rm -f "$EX/infile_1"
   show GETACTIVESERVERS
   say "Without infile_1 there is nothing to ask for: no trace at all."
+}
+
+demo_directory() {
+  heading "A directory service in the sandbox"
+  say "tools/dirsim answers for the directory's hosts, which the sandbox resolves to 127.0.0.1."
+  say "'net|' lines are the requests that reached it (the downloader is GNU wget at /sbin/wget)."
+  start_dirsim
+
+  heading "Browse a genre: GetActiveServers"
+  put infile_1 $'sgenre=Pop\n'
+  fetch GetActiveServers
+  say "One query for the page, one for the listing's total; both are cached in /tmp/hdd/root/irf."
+  page_table
+
+  heading "A station's streams: GetStationChannelList"
+  say "Station 14 of the page file: its playlist is fetched, parsed and written to outfile_2."
+  fetch GetStationChannelList 14
+  channel_table outfile_2
+  say "Asked again, the cached playlist is used:"
+  fetch GetStationChannelList 14
+  channel_table outfile_2
+
+  heading "The next page"
+  put infile_1 "$(sed -n 4p "$EX/outfile_1")"$'\n'
+  fetch GetActiveServers
+  say "The page was fetched; the listing's total came from the cache."
+  page_table
+
+  heading "A favourite's streams: GetFavStationChannelList"
+  say "The interface keeps a station record (eight lines, as in the page file) as a favourite:"
+  say "here row 15 of this page. It is handed over in infile_3; the page file plays no part."
+  put infile_3 "$(sed -n 156,163p "$EX/outfile_1")"$'\n'
+  fetch GetFavStationChannelList
+  channel_table outfile_3
 }
 
 # --- main ----------------------------------------------------------------
