@@ -1,5 +1,7 @@
 #include "playlist/pls.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -97,6 +99,10 @@ int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
     if (cached_file_usable(name)) {
         std::printf("%s is exist\n", name);
     } else {
+        // A favourite may be the first request on a fresh device, before any
+        // page request has made the storage root: make it quietly, so the
+        // downloader has somewhere to write.
+        (void)mkdir(storage_root, 0744);
         char url[kUrlSize];
         build_playlist_url(url, sizeof url, station.tuneinpath);
         std::printf("prefix:'%s'\n", name);
