@@ -27,12 +27,24 @@ cleanup() {
 trap cleanup EXIT
 
 # run ARGS...: runs radiodir; stdout in $OUT, stderr in $ERR, exit status in $RC.
+# With RADIODIR_VALGRIND=1 the program runs under valgrind memcheck; any
+# error or block left at exit fails the script (the report is shown).
 OUT=$WORK/stdout
 ERR=$WORK/stderr
 RC=0
+VG=()
+if [ "${RADIODIR_VALGRIND:-0}" = 1 ]; then
+  VG=(valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all --show-leak-kinds=all -q
+      --log-file="$WORK/valgrind.log")
+fi
 run() {
   RC=0
-  "${EMU[@]}" "$BIN" "$@" >"$OUT" 2>"$ERR" || RC=$?
+  "${EMU[@]}" "${VG[@]}" "$BIN" "$@" >"$OUT" 2>"$ERR" || RC=$?
+  if [ ${#VG[@]} -gt 0 ] && [ -s "$WORK/valgrind.log" ]; then
+    fail "valgrind: radiodir $*"
+    cat "$WORK/valgrind.log" >&2
+    : >"$WORK/valgrind.log"
+  fi
 }
 
 pass() { PASSED=$((PASSED + 1)); }
