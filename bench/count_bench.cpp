@@ -1,0 +1,44 @@
+// count_bench [--document] FILE: the station count step alone, as the total
+// probe runs it on a total file it has not counted before (no memo), or with
+// --document as it was done before: the whole document loaded by TinyXML and
+// walked. Prints "<stations>" or "not loadable"; exit status 0 when loaded.
+// Run by scripts/bench (inside tools/sandbox) under hyperfine and GNU time.
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "directory/total_probe.h"
+#include "directory/xml_file.h"
+
+namespace {
+
+int count_by_document(const char* path, int32_t* count) {
+    TiXmlDocument doc(path);
+    if (!load_xml_file(&doc, path)) return 0;
+    int32_t n = 0;
+    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
+        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
+            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
+    *count = n;
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool document = argc == 3 && std::strcmp(argv[1], "--document") == 0;
+    if (argc != 2 && !document) {
+        std::fprintf(stderr, "usage: count_bench [--document] FILE\n");
+        return 2;
+    }
+    const char* path = argv[argc - 1];
+    int32_t n = 0;
+    const int ok = document ? count_by_document(path, &n) : count_total_stations(path, &n);
+    if (!ok) {
+        std::printf("not loadable\n");
+        return 1;
+    }
+    std::printf("%d\n", static_cast<int>(n));
+    return 0;
+}
