@@ -1,6 +1,8 @@
 #include "directory/page_request.h"
 
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -34,6 +36,16 @@ int append_name_part(char* path, size_t size, const char* text) {
     return 1;
 }
 
+// After a failed mkdir: true when the directory is there all the same,
+// created by another run between our look and our mkdir. errno is kept for
+// the caller's "%m".
+bool made_meanwhile(const char* path) {
+    const int err = errno;
+    struct stat st;
+    const bool dir = err == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    errno = err;
+    return dir;
+}
 
 }  // namespace
 
@@ -124,7 +136,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
         VxCloseDirectory(dir);
     } else {
         std::printf("ZORV_IRADIO_FILE_DIR:%s\n", storage_root);
-        if (VxFileMkdir(storage_root) != 1) {
+        if (VxFileMkdir(storage_root) != 1 && !made_meanwhile(storage_root)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat"  // "%m" is the C library's, not ISO C++'s
             std::printf("%m, mkdir error: '%s'", storage_root);
