@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Two runs of the same command at once, on the same listing or station, from
+# a cold cache, several rounds; GNU wget against tools/dirsim. Nothing is
+# locked: the runs may download into, reuse or remove the same cache file,
+# so one run may see the other's download half written (then its page has
+# no stations, or page total 1, or its playlist fails). What must hold every
+# round: both runs end with status 0 or 1 (a page request always with 1:
+# neither its storage root nor its downloads can fail here), the answer
+# file is one run's whole answer, no temporary file is left, each cache file
+# is the service's whole answer or absent, and a run on its own afterwards
+# gives the whole answer.
+source "$(dirname "${BASH_SOURCE[0]}")/faults_lib.sh"
+
+start_dirsim
+ROUNDS=16
+
+# pair ARGS...: two runs at once; their statuses in RC1 and RC2.
+pair() {
+  local p1 p2
+  (timeout -s KILL 20 "${EMU[@]}" "$BIN" "$@" >"$WORK/out1" 2>&1; echo $? >"$WORK/rc1") &
+  p1=$!
+  (timeout -s KILL 20 "${EMU[@]}" "$BIN" "$@" >"$WORK/out2" 2>&1; echo $? >"$WORK/rc2") &
+  p2=$!
+  wait "$p1" "$p2"
+  RC1=$(cat "$WORK/rc1") RC2=$(cat "$WORK/rc2")
+}
+# expect_whole_or_absent NAME FILE EXPECTED_FILE
+expect_whole_or_absent() {
+  if [ ! -e "$2" ] || cmp -s "$2" "$3"; then pass; else fail "$1: ${2##*/} is neither whole nor absent"; fi
+}
+# which_of FILE EXPECTED_FILE...: the index (from 1) of the one that FILE
+# equals, 0 when none does.
+which_of() {
+  local file=$1 i=1
+  shift
+  for want; do
+    if cmp -s "$file" "$want"; then echo "$i"; return; fi
+    i=$((i + 1))
+  done
+  echo 0
+}
+
+# --- GetActiveServers -------------------------------------------------------------
+printf 'sgenre=Pop\n' >"$EX/infile_1"
+declare -A seen=()
+for ((r = 1; r <= ROUNDS; r++)); do
+  c="pages, round $r"
+  # Odd rounds: no storage root, both runs create it.
+  rm -rf "$ROOT" "$EX/outfile_1"
+  [ $((r % 2)) = 0 ] && mkdir "$ROOT"
+  pair GetActiveServers
+  expect_eq "$c: statuses" "1 1" "$RC1 $RC2"
+  k=$(which_of "$EX/outfile_1" "$PAGE1" "$PAGE1_NO_TOTAL" "$PAGE1_EMPTY" "$PAGE1_EMPTY_NO_TOTAL")
+  if [ "$k" = 0 ]; then fail "$c: the page file is no whole answer"; else pass; fi
+  seen[$k]=$((${seen[$k]:-0} + 1))
+  expect_no_tmp "$c"
+  expect_whole_or_absent "$c" "$PAGE" "$PAGE_XML"
+  expect_whole_or_absent "$c" "$TOTAL" "$TOTAL_XML"
+  browse
+  expect_status "$c, then alone" 1
+  expect_answer "$c, then alone" "$EX/outfile_1" "$PAGE1"
+done
+echo "page files of the pairs: whole ${seen[1]:-0}, page total 1 ${seen[2]:-0}," \
+  "no stations ${seen[3]:-0}, both ${seen[4]:-0}"
+
+# --- The channel list commands ----------------------------------------------------
+# A run that read the other's playlist half written may have answered with
+# fewer rows, or a title cut short: still a whole channel list, whose lines
+# begin the right ones.
+TITLE=$(sed -n 3p "$CHANNELS")
+expect_channel_list() { # NAME FILE
+  [ -e "$2" ] || { pass; return; }
+  local n url title
+  n=$(sed -n 1p "$2") url=$(sed -n 2p "$2") title=$(sed -n 3p "$2")
+  if cmp -s "$2" "$CHANNELS" || [ "$(cat "$2")" = 0 ] ||
+    { [ "$n" = 1 ] && [ "$(wc -l <"$2")" = 3 ] && [ "$url" = "$(sed -n 2p "$CHANNELS")" ] &&
+      [ "${TITLE#"$title"}" != "$TITLE" ]; }; then
+    pass
+  else
+    fail "$1: ${2##*/} is no whole channel list"
+  fi
+}
+for cmd in station fav; do
+  out=$EX/outfile_2 file=$PLS args=(GetStationChannelList 1)
+  [ $cmd = fav ] && out=$EX/outfile_3 file=$FAV_PLS args=(GetFavStationChannelList)
+  printf '1\n%s\n' "$TUNEIN" >"$EX/infile_3"
+  cp "$PAGE1" "$EX/outfile_1"
+  fails=0
+  for ((r = 1; r <= ROUNDS; r++)); do
+    c="$cmd, round $r"
+    rm -f "$file" "$out"
+    pair "${args[@]}"
+    case "$RC1 $RC2" in
+      "1 1" | "0 1" | "1 0" | "0 0") pass ;;
+      *) fail "$c: statuses $RC1 $RC2" ;;
+    esac
+    [ "$RC1" = 0 ] && fails=$((fails + 1))
+    [ "$RC2" = 0 ] && fails=$((fails + 1))
+    expect_channel_list "$c" "$out"
+    # No answer when both failed.
+    [ "$RC1 $RC2" = "0 0" ] && expect_no_file "$c: no answer" "$out"
+    expect_no_tmp "$c"
+    expect_whole_or_absent "$c" "$file" <(printf '%s' "$PLS_TEXT")
+    $cmd
+    expect_status "$c, then alone" 1
+    expect_answer "$c, then alone" "$out" "$CHANNELS"
+  done
+  echo "$cmd: $fails of $((2 * ROUNDS)) runs of the pairs failed"
+done
+
+finish
