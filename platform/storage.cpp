@@ -1,6 +1,10 @@
 #include "platform/storage.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/vfs.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -14,3 +18,18 @@ void choose_storage_root() {
 }
 
 bool storage_is_flash() { return std::strcmp(storage_root, kFlashRoot) == 0; }
+
+void take_run_lock() {
+    char parent[kStorageRootSize];
+    VxStrCopyZ(parent, storage_root, sizeof parent);
+    if (char* slash = std::strrchr(parent, '/')) *slash = '\0';
+    // Close-on-exec: the downloader must not hold the lock after we end.
+    const int fd = open(parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    const timespec pause = {0, 50 * 1000 * 1000};
+    for (int tries = 0; tries < 1200; ++tries) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return;  // held until exit
+        nanosleep(&pause, nullptr);
+    }
+    close(fd);
+}

@@ -13,5 +13,10 @@ extern char storage_root[kStorageRootSize];
 
 // Sets the root from the status query on the exchange directory.
 void choose_storage_root();
+// Runs of the program take turns: the first caller holds an exclusive lock
+// on the storage root's parent directory until the process ends, so that no
+// run reads a cached file that another run is still downloading. A lock that
+// cannot be had within about a minute is given up and the run goes on.
+void take_run_lock();
 // The flash root keeps no cached pages or playlists from one run to the next.
 bool storage_is_flash();
