@@ -62,12 +62,12 @@ const char kUsage[] =
     "  --ready FILE      create FILE once the port is listening\n"
     "  --key KEY         accepted developer key (repeatable; without any, the\n"
     "                    program's built-in key Lq3Vt8Nw5Rz1Hk6P)\n"
-    "  --fault SPEC      make matching requests fail (repeatable), see below\n"
+    "  --fault RULE      make matching requests fail (repeatable), see below\n"
     "  --dump QUERY      print the listing answer for QUERY (such as\n"
     "                    'genre=Pop&limit=0,20') on standard output and exit\n"
     "  --help            this text\n"
     "\n"
-    "Fault SPEC is KIND:MATCH[:N]. It applies to requests whose raw (still\n"
+    "Fault RULE is KIND:MATCH[:N]. It applies to requests whose raw (still\n"
     "percent-encoded) \"path?query\" contains MATCH (empty MATCH: every\n"
     "request); with N only to the N-th such request (1-based), else to all of\n"
     "them. KIND is one of:\n"
@@ -80,7 +80,7 @@ const char kUsage[] =
     "  close          announce the whole answer's length, send half, close\n"
     "When several faults match, the first one given that fires applies; every\n"
     "matching fault counts the request. At run time, on any host:\n"
-    "  GET /_dirsim/fault?spec=SPEC   adds a fault (SPEC percent-encoded like any\n"
+    "  GET /_dirsim/fault?rule=RULE   adds a fault (RULE percent-encoded like any\n"
     "                                 query value: a '%' of MATCH is written %25)\n"
     "  GET /_dirsim/clear             removes every fault\n"
     "These control requests are neither logged nor matched.\n"
@@ -387,11 +387,11 @@ Answer playlist(const std::vector<Station>& stations, const Params& p) {
 
 // ---- faults --------------------------------------------------------------
 
-bool parse_fault(const std::string& spec, Fault* f) {
-    const size_t colon = spec.find(':');
+bool parse_fault(const std::string& rule, Fault* f) {
+    const size_t colon = rule.find(':');
     if (colon == std::string::npos) return false;
-    std::string kind = spec.substr(0, colon);
-    std::string rest = spec.substr(colon + 1);
+    std::string kind = rule.substr(0, colon);
+    std::string rest = rule.substr(colon + 1);
     const size_t last = rest.rfind(':');
     if (last != std::string::npos) {
         long n = 0;
@@ -485,9 +485,9 @@ struct Server {
             res.set_content("ok\n", "text/plain");
             return;
         }
-        const std::string* spec = param(p, "spec");
+        const std::string* rule = param(p, "rule");
         Fault f;
-        if (path == "/_dirsim/fault" && spec != nullptr && parse_fault(*spec, &f)) {
+        if (path == "/_dirsim/fault" && rule != nullptr && parse_fault(*rule, &f)) {
             std::lock_guard<std::mutex> lock(mu);
             faults.push_back(f);
             res.set_content("ok\n", "text/plain");

@@ -83,7 +83,7 @@ expect_answer() {
   if [ "$3" = - ]; then expect_no_file "$1: no ${2##*/}" "$2"; else expect_same "$1: ${2##*/}" "$2" "$3"; fi
 }
 
-# dirsim's run-time switches (fault SPEC percent-encoded) and request log.
+# dirsim's run-time switches (fault RULE percent-encoded) and request log.
 dirsim_ctl() { "$REAL_WGET" -q -O /dev/null "http://127.0.0.1/_dirsim/$1"; }
 LOG_AT=0
 mark_log() { LOG_AT=$(wc -l <"$DIRSIM_LOG"); }

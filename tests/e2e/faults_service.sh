@@ -14,8 +14,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/faults_lib.sh"
 
 start_dirsim
 
-# fault SPEC: this one fault from now on (SPEC percent-encoded).
-fault() { dirsim_ctl clear; dirsim_ctl "fault?spec=$1"; }
+# fault RULE: this one fault from now on (RULE percent-encoded).
+fault() { dirsim_ctl clear; dirsim_ctl "fault?rule=$1"; }
 
 PAGE_REQ="GET api.shoutcast.com ${PAGE_URL#http://api.shoutcast.com}"
 TOTAL_REQ="GET api.shoutcast.com ${TOTAL_URL#http://api.shoutcast.com}"

@@ -193,7 +193,7 @@ expect_eq "page 3 station 6: no request" "" "$(new_requests)"
 # --- Download failures ---------------------------------------------------------
 browse "sgenre=Pop"
 N2=${P1}_station2_3afe8440.pls
-dirsim_ctl "fault?spec=404:id=99038"
+dirsim_ctl "fault?rule=404:id=99038"
 station 2
 expect_failed "404" "$EX/outfile_2"
 expect_bytes "404: stdout" "$OUT" "$(argv_out 2)
@@ -210,7 +210,7 @@ expect_eq "404: request" "GET yp.shoutcast.com $(tp 99038) 404" "$(new_requests)
 
 # A connection cut half way leaves nothing behind either.
 dirsim_ctl clear
-dirsim_ctl "fault?spec=close:id=99038"
+dirsim_ctl "fault?rule=close:id=99038"
 station 2
 expect_failed "cut connection" "$EX/outfile_2"
 expect_no_file "cut connection: cache file" "$N2"
@@ -222,7 +222,7 @@ expect_bytes "after the failures: outfile_2" "$EX/outfile_2" "$(channel_list 990
 
 # --- A downloaded or cached file that is not a playlist is removed -------------
 N3=${P1}_station3_d04542b1.pls
-dirsim_ctl "fault?spec=notpls:id=99075"
+dirsim_ctl "fault?rule=notpls:id=99075"
 station 3
 expect_failed "not a playlist" "$EX/outfile_2"
 expect_bytes "not a playlist: stdout" "$OUT" "$(argv_out 3)
@@ -243,7 +243,7 @@ expect_bytes "not a playlist, next run: outfile_2" "$EX/outfile_2" "$(channel_li
 expect_eq "not a playlist, next run: fetched again" "$(pls_request 99075)" "$(new_requests)"
 
 # An empty answer: a successful download of nothing.
-dirsim_ctl "fault?spec=empty:id=99075"
+dirsim_ctl "fault?rule=empty:id=99075"
 rm -f "$N3"
 station 3
 expect_failed "empty answer" "$EX/outfile_2"
@@ -382,7 +382,7 @@ expect_eq "favourite 0: request" "GET yp.shoutcast.com /sbin/tunein-station.pls?
 expect_file "favourite 0: cache file" "$F0"
 
 # A favourite whose download fails: status 0, no file, the cache file removed.
-dirsim_ctl "fault?spec=404:id=99926"
+dirsim_ctl "fault?rule=404:id=99926"
 FF=$ROOT/favorite_station7_c07843b4.pls
 fav "7
 $(tp 99926)

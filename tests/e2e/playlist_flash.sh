@@ -116,7 +116,7 @@ expect_file "station 21: station 1's playlist kept" "$N1"
 expect_eq "station 21: no request" "" "$(new_requests)"
 
 # A failed download still clears the cache first.
-wget -q -O /dev/null "http://127.0.0.1/_dirsim/fault?spec=404:id=99038"
+wget -q -O /dev/null "http://127.0.0.1/_dirsim/fault?rule=404:id=99038"
 station 2
 expect_eq "station 2, 404: status" 0 "$RC"
 expect_no_file "station 2, 404: outfile_2" "$EX/outfile_2"

@@ -94,13 +94,13 @@ expect_bytes "unknown key: file" "$WORK/badkey.html" ""
 
 # A fault added at run time hits once; the next run succeeds. A connection
 # closed mid-answer is a network failure (exit code 4).
-/sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/fault?spec=500:Jazz:1"
+/sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/fault?rule=500:Jazz:1"
 fetch "$YP/sbin/newxml.phtml?genre=Jazz&limit=0,20" "$WORK/jazz.html"
 expect_eq "500 fault: exit" 8 "$WRC"
 fetch "$YP/sbin/newxml.phtml?genre=Jazz&limit=0,20" "$WORK/jazz.html"
 expect_eq "after the fault: exit" 0 "$WRC"
 expect_eq "after the fault: stations" 2 "$(grep -c '^<station ' "$WORK/jazz.html")"
-/sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/fault?spec=close:id=99112"
+/sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/fault?rule=close:id=99112"
 fetch "$YP/sbin/tunein-station.pls?id=99112" "$WORK/cut.pls"
 expect_eq "closed connection: exit" 4 "$WRC"
 /sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/clear"
@@ -112,11 +112,11 @@ expect_eq "after clear: first line" "[playlist]" "$(head -n 1 "$WORK/cut.pls")"
 # download whose file the program must judge. The second of two matching
 # requests only, for "short".
 ctl() { /sbin/wget -q -O "$WORK/ctl" "http://127.0.0.1/_dirsim/$1"; }
-ctl "fault?spec=empty:id=99260"
-ctl "fault?spec=short:Rock%2520%2526:2"  # MATCH is the raw, encoded target
-ctl "fault?spec=malformed:genre=News"
-ctl "fault?spec=notpls:id=99149"
-ctl "fault?spec=slow%3D1:genre=Talk"
+ctl "fault?rule=empty:id=99260"
+ctl "fault?rule=short:Rock%2520%2526:2"  # MATCH is the raw, encoded target
+ctl "fault?rule=malformed:genre=News"
+ctl "fault?rule=notpls:id=99149"
+ctl "fault?rule=slow%3D1:genre=Talk"
 fetch "$YP/sbin/tunein-station.pls?id=99260" "$WORK/empty.pls"
 expect_eq "empty: exit" 0 "$WRC"
 expect_bytes "empty: file" "$WORK/empty.pls" ""
