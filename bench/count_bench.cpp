@@ -3,28 +3,11 @@
 // --document as it was done before: the whole document loaded by TinyXML and
 // walked. Prints "<stations>" or "not loadable"; exit status 0 when loaded.
 // Run by scripts/bench (inside tools/sandbox) under hyperfine and GNU time.
-#include <tinyxml.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "directory/total_probe.h"
-#include "directory/xml_file.h"
-
-namespace {
-
-int count_by_document(const char* path, int32_t* count) {
-    TiXmlDocument doc(path);
-    if (!load_xml_file(&doc, path)) return 0;
-    int32_t n = 0;
-    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
-        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
-            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
-    *count = n;
-    return 1;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const bool document = argc == 3 && std::strcmp(argv[1], "--document") == 0;
@@ -34,7 +17,7 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[argc - 1];
     int32_t n = 0;
-    const int ok = document ? count_by_document(path, &n) : count_total_stations(path, &n);
+    const int ok = document ? walk_total_stations(path, &n) : count_total_stations(path, &n);
     if (!ok) {
         std::printf("not loadable\n");
         return 1;

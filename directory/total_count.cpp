@@ -416,18 +416,6 @@ int scan_document(Scan* s) {
     return nodes > 0 && !r->failed ? 1 : 0;
 }
 
-// TinyXML's answer: the document loaded (as the page parser loads it) and
-// walked.
-int count_by_document(const char* path, int32_t* count) {
-    TiXmlDocument doc(path);
-    if (!load_xml_file(&doc, path)) return 0;
-    int32_t n = 0;
-    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
-        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
-            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
-    *count = n;
-    return 1;
-}
 
 // 1 with *count set when the scanner followed the whole file.
 int scan_file(int fd, int32_t* count) {
@@ -448,6 +436,17 @@ int scan_file(int fd, int32_t* count) {
 
 }  // namespace
 
+int walk_total_stations(const char* path, int32_t* count) {
+    TiXmlDocument doc(path);
+    if (!load_xml_file(&doc, path)) return 0;
+    int32_t n = 0;
+    for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling())
+        for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
+            if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
+    *count = n;
+    return 1;
+}
+
 int scan_total_stations(const char* path, int32_t* count) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
@@ -461,5 +460,5 @@ int count_total_stations(const char* path, int32_t* count) {
     if (fd < 0) return 0;  // TinyXML cannot open it either
     const int scanned = scan_file(fd, count);
     close(fd);
-    return scanned ? 1 : count_by_document(path, count);
+    return scanned ? 1 : walk_total_stations(path, count);
 }

@@ -18,6 +18,9 @@ int count_total_stations(const char* path, int32_t* count);
 // The scanner alone: 1 with *count set when it followed the whole file (its
 // count is then TinyXML's); 0 when the file is left to TinyXML.
 int scan_total_stations(const char* path, int32_t* count);
+// The same count from TinyXML's document of the file, loaded and walked:
+// the answer the scan must match, and its fallback.
+int walk_total_stations(const char* path, int32_t* count);
 
 // Pages of the listing, 0 when unknown (no file, no download, not loadable)
 // or when the listing is empty. The count is kept in a memo beside the total
