@@ -20,6 +20,8 @@ void choose_storage_root() {
 bool storage_is_flash() { return std::strcmp(storage_root, kFlashRoot) == 0; }
 
 void take_run_lock() {
+    static bool held = false;  // a process that runs the front end again keeps its lock
+    if (held) return;
     char parent[kStorageRootSize];
     VxStrCopyZ(parent, storage_root, sizeof parent);
     if (char* slash = std::strrchr(parent, '/')) *slash = '\0';
@@ -28,7 +30,10 @@ void take_run_lock() {
     if (fd < 0) return;
     const timespec pause = {0, 50 * 1000 * 1000};
     for (int tries = 0; tries < 1200; ++tries) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return;  // held until exit
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            held = true;  // until the process ends
+            return;
+        }
         nanosleep(&pause, nullptr);
     }
     close(fd);
