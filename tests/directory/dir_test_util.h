@@ -2,64 +2,25 @@
 // captured standard output, and XML pages built in the test.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "test_files.h"
 
 namespace dir_test {
 
 inline const char kTestRoot[] = "/tmp/hdd/root/irf";
 
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void put_file(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-inline bool exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
-}
+using test_files::clear_dir;
+using test_files::end_stdout;
+using test_files::exists;
+using test_files::put_file;
+using test_files::slurp;
+using test_files::start_stdout;
 
 // Names of the entries of `dir`, sorted; the count memos that the total
 // probe keeps beside total files ("*.count") are left out.
-inline std::vector<std::string> list_dir(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.size() > 6 && name.compare(name.size() - 6, 6, ".count") == 0) continue;
-        names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-inline void clear_dir(const std::string& dir) {
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) std::filesystem::remove_all(e.path(), ec);
-}
-
-inline void start_stdout() {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-}
-inline std::string end_stdout() {
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+inline std::vector<std::string> list_dir(const std::string& dir) { return test_files::list_dir(dir, ".count"); }
 
 // "<station .../>" lines with ids first..first+count-1.
 inline std::string station_lines(int first, int count) {

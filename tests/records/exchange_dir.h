@@ -3,60 +3,24 @@
 // capturing what the program prints.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "test_files.h"
 
 namespace records_test {
 
 inline const char kExchangeDir[] = "/tmp/hdd/root";
 
-// Names of the entries of `dir`, sorted.
-inline std::vector<std::string> list_dir(const char* dir = kExchangeDir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test_files::end_stdout;
+using test_files::put_file;
+using test_files::slurp;
+using test_files::start_stdout;
 
-inline void clear_dir(const char* dir = kExchangeDir) {
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) std::filesystem::remove_all(e.path(), ec);
-}
-
-inline bool file_exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
-}
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void put_file(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-// Starts and ends a capture of everything printed on standard output.
-inline void start_stdout() {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-}
-inline std::string end_stdout() {
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+inline std::vector<std::string> list_dir(const char* dir = kExchangeDir) { return test_files::list_dir(dir); }
+inline void clear_dir(const char* dir = kExchangeDir) { test_files::clear_dir(dir); }
+inline bool file_exists(const std::string& path) { return test_files::exists(path); }
 
 // Every test starts and ends with an empty exchange directory.
 class ExchangeDirTest : public testing::Test {
