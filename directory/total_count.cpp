@@ -24,6 +24,7 @@
 
 #include "directory/total_probe.h"
 #include "directory/xml_file.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -448,7 +449,7 @@ int walk_total_stations(const char* path, int32_t* count) {
 }
 
 int scan_total_stations(const char* path, int32_t* count) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = open_regular(path);
     if (fd < 0) return 0;
     const int scanned = scan_file(fd, count);
     close(fd);
@@ -456,7 +457,7 @@ int scan_total_stations(const char* path, int32_t* count) {
 }
 
 int count_total_stations(const char* path, int32_t* count) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = open_regular(path);
     if (fd < 0) return 0;  // TinyXML cannot open it either
     const int scanned = scan_file(fd, count);
     close(fd);

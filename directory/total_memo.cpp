@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "directory/total_probe.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace {
@@ -34,7 +35,7 @@ struct Identity {
 
 bool identity_of(const char* path, Identity* id) {
     struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (lstat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     id->size = static_cast<uint64_t>(st.st_size);
     id->mtime_sec = static_cast<int64_t>(st.st_mtim.tv_sec);
     id->mtime_nsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
@@ -94,13 +95,11 @@ bool write_all(int fd, const unsigned char* data, size_t size) {
 
 void write_memo(const char* total_path, const Identity& id, int32_t count) {
     char memo[kMemoPathSize];
-    char tmp[kMemoPathSize + 24];
-    if (!total_memo_path(memo, sizeof memo, total_path) ||
-        !VxFormat(tmp, sizeof tmp, "%s.tmp%ld", memo, static_cast<long>(getpid())))
-        return;
+    char tmp[kMemoPathSize + kTempSuffixMax];
+    if (!total_memo_path(memo, sizeof memo, total_path)) return;
     unsigned char m[kMemoSize];
     encode(m, id, count);
-    const int fd = open(tmp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = create_temp(tmp, sizeof tmp, memo);
     if (fd < 0) return;
     const bool written = write_all(fd, m, sizeof m);
     const bool closed = close(fd) == 0;
@@ -116,7 +115,7 @@ int total_memo_path(char* out, size_t size, const char* total_path) {
 int read_total_memo(const char* total_path, int32_t* count) {
     char memo[kMemoPathSize];
     if (!total_memo_path(memo, sizeof memo, total_path)) return 0;
-    const int fd = open(memo, O_RDONLY | O_CLOEXEC);
+    const int fd = open_regular(memo);
     if (fd < 0) return 0;
     unsigned char m[kMemoSize + 1];  // one byte more shows a memo too long
     size_t got = 0;

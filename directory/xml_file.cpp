@@ -17,7 +17,7 @@ constexpr size_t kPadding = 16;
 }  // namespace
 
 bool load_xml_file(TiXmlDocument* doc, const char* path) {
-    FilePtr f(std::fopen(path, "rb"));
+    FilePtr f(fopen_regular(path));
     if (!f) return false;
     size_t capacity = 4096;
     size_t length = 0;

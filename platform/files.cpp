@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,10 +44,10 @@ int VxFileMkdir(const char* path) {
     return mkdir(path, 0744) == 0 ? 1 : 0;
 }
 
-char* read_file(const char* path, uint32_t* length) {
+char* read_file(const char* path, uint32_t* length, uint32_t max) {
     udp_log("read_file", 184, kSrcLogic, "%s", "");
     std::printf("\n %d, %s, %s \n", 185, "read_file", kSrcLogic);
-    const int fd = open(path, O_RDONLY);
+    const int fd = open_regular(path);
     if (fd < 0) {
         std::printf("the file is not exist\n");
         return nullptr;
@@ -76,6 +77,10 @@ char* read_file(const char* path, uint32_t* length) {
         got = read(fd, buf + *length, capacity - *length);
         if (got <= 0) break;
         *length += static_cast<uint32_t>(got);
+        if (*length > max) {
+            got = -1;
+            break;
+        }
     }
     close(fd);
     if (got < 0) {
@@ -99,7 +104,7 @@ int free_file(char** buffer) {
 }
 
 bool cached_file_usable(const char* path) {
-    const int fd = open(path, O_RDONLY);
+    const int fd = open_regular(path);
     if (fd < 0) return false;
     char probe[10];
     const ssize_t got = read(fd, probe, sizeof probe);
@@ -110,6 +115,81 @@ bool cached_file_usable(const char* path) {
 }
 
 void remove_file(const char* path) { (void)unlink(path); }
+
+int open_regular(const char* path) {
+    // Looked at first, so that a device node is never opened at all.
+    struct stat st;
+    if (lstat(path, &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
+        return -1;
+    }
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // changed meanwhile
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // Reads of a regular file never block; the flag only mattered for
+    // opening a FIFO. Cleared so that no later reader is surprised.
+    (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+FILE* fopen_regular(const char* path) {
+    const int fd = open_regular(path);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, "r");
+    if (f == nullptr) close(fd);
+    return f;
+}
+
+namespace {
+
+constexpr char kTempMark[] = ".tmp";
+constexpr int kTempDigits = 8;
+static_assert(sizeof kTempMark - 1 + kTempDigits == kTempSuffixMax);
+
+// A name nobody can guess ahead: the process, the clock and a counter.
+uint32_t temp_tag() {
+    static uint32_t counter = 0;
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char seed[32];
+    const long parts[] = {static_cast<long>(getpid()), static_cast<long>(now.tv_nsec),
+                          static_cast<long>(now.tv_sec), static_cast<long>(++counter)};
+    std::memcpy(seed, parts, sizeof parts);
+    return fnv1a32(seed, sizeof parts);
+}
+
+}  // namespace
+
+int create_temp(char* tmp, size_t size, const char* final_path) {
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        if (!VxFormat(tmp, size, "%s%s%08x", final_path, kTempMark, temp_tag())) return -1;
+        const int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+bool is_temp_name(const char* name) {
+    const size_t len = std::strlen(name);
+    if (len <= kTempSuffixMax) return false;
+    const char* tail = name + len - kTempSuffixMax;
+    if (std::memcmp(tail, kTempMark, sizeof kTempMark - 1) != 0) return false;
+    for (const char* d = tail + sizeof kTempMark - 1; *d != '\0'; ++d)
+        if (!((*d >= '0' && *d <= '9') || (*d >= 'a' && *d <= 'f'))) return false;
+    return true;
+}
+
+int clear_name(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) != 0) return errno == ENOENT ? 1 : 0;
+    if (S_ISDIR(st.st_mode)) return rmdir(path) == 0 ? 1 : 0;
+    return unlink(path) == 0 || errno == ENOENT ? 1 : 0;
+}
 
 void remove_files_with_suffix(const char* dir, const char* suffix) {
     DIR* d = opendir(dir);
@@ -128,11 +208,16 @@ void remove_files_with_suffix(const char* dir, const char* suffix) {
 
 int atomic_open(AtomicFile* af, const char* final_path) {
     std::memset(af, 0, sizeof *af);
-    if (!VxStrCopyZ(af->final_path, final_path, sizeof af->final_path) ||
-        !VxFormat(af->tmp_path, sizeof af->tmp_path, "%s.tmp%ld", final_path, static_cast<long>(getpid())))
+    if (!VxStrCopyZ(af->final_path, final_path, sizeof af->final_path)) return 0;
+    const int fd = create_temp(af->tmp_path, sizeof af->tmp_path, final_path);
+    if (fd < 0) return 0;
+    af->file = fdopen(fd, "w");
+    if (af->file == nullptr) {
+        close(fd);
+        (void)unlink(af->tmp_path);
         return 0;
-    af->file = std::fopen(af->tmp_path, "w");
-    return af->file != nullptr;
+    }
+    return 1;
 }
 
 int atomic_commit(AtomicFile* af) {

@@ -8,7 +8,7 @@
 
 int read_page_href(char* link) {
     if (link == nullptr) return 0;
-    FilePtr f(std::fopen(kPageLinkFile, "r"));
+    FilePtr f(fopen_regular(kPageLinkFile));
     if (!f) return 0;
     // Every byte but line feeds, up to the first zero byte, as far as the
     // link buffer reaches.
@@ -25,7 +25,7 @@ int read_page_href(char* link) {
 
 int read_fav_station(StationEntry* st) {
     if (st == nullptr) return 0;
-    FilePtr f(std::fopen(kFavStationFile, "r"));
+    FilePtr f(fopen_regular(kFavStationFile));
     if (!f) return 0;
     char* line = nullptr;
     size_t cap = 0;

@@ -77,7 +77,7 @@ int read_page_file(StationPage** slot) {
     StationPage* page = &station_page;
     VxMemset(page, 0, sizeof *page);
     if (slot != nullptr) *slot = nullptr;
-    FilePtr f(std::fopen(kPageFile, "r"));
+    FilePtr f(fopen_regular(kPageFile));
     if (!f) return 0;
     char* line = nullptr;
     size_t cap = 0;

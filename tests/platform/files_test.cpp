@@ -182,11 +182,24 @@ TEST(ReadFile, SendsItsTracesAndReportsAMissingFile) {
     EXPECT_EQ(sink.drain(), (std::vector<std::string>{trace("read_file", 184), trace("free_file", 237)}));
 }
 
-TEST(ReadFile, ReadErrorGivesNullWithoutTheMissingFileMessage) {
-    ScratchDir dir;  // a directory opens read-only, but read fails
+TEST(ReadFile, OnlyARegularFileReachedWithoutALinkIsRead) {
+    // A directory, a FIFO (opening it would wait for a writer for ever) and
+    // a link to a regular file are refused as a missing file is; so is a
+    // file longer than the caller allows.
+    ScratchDir dir;
+    write_bytes(dir / "target", "[playlist]\n");
+    ASSERT_EQ(symlink((dir / "target").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+    for (const std::string& path : {dir.path(), dir / "fifo", dir / "link"}) {
+        SCOPED_TRACE(path);
+        uint32_t length = 0;
+        StdoutCapture cap;
+        EXPECT_EQ(read_file(path.c_str(), &length), nullptr);
+        EXPECT_EQ(cap.text(), kReadLine + "the file is not exist\n");
+    }
     uint32_t length = 0;
     StdoutCapture cap;
-    EXPECT_EQ(read_file(dir.path().c_str(), &length), nullptr);
+    EXPECT_EQ(read_file((dir / "target").c_str(), &length, 10), nullptr);
     EXPECT_EQ(cap.text(), kReadLine);
 }
 
@@ -286,7 +299,10 @@ TEST(AtomicFile, CommitRenamesTheWholeFileIntoPlace) {
     write_bytes(final_path, "old answer\n");
     AtomicFile af;
     ASSERT_EQ(atomic_open(&af, final_path.c_str()), 1);
-    EXPECT_EQ(std::string(af.tmp_path), final_path + ".tmp" + std::to_string(getpid()));
+    // Created new, under a name that cannot be guessed ahead.
+    EXPECT_EQ(std::string(af.tmp_path).substr(0, final_path.size() + 4), final_path + ".tmp");
+    EXPECT_EQ(std::strlen(af.tmp_path), final_path.size() + kTempSuffixMax);
+    EXPECT_TRUE(is_temp_name(af.tmp_path));
     std::fputs("new answer\n", af.file);
     EXPECT_EQ(read_bytes(final_path), "old answer\n");  // readers see the old file until the rename
     EXPECT_EQ(atomic_commit(&af), 1);
