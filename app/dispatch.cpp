@@ -66,7 +66,6 @@ int radiodir_main(int argc, char** argv) {
     }
     for (int i = 0; i < argc; ++i) std::printf("argv[%d]=%s\n", i, argv[i]);
     choose_storage_root();
-    take_run_lock();
 
     const char* word = argv[1];
     if (strcasecmp(word, "GetActiveServers") == 0) return get_active_servers(argc, argv);

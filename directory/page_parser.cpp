@@ -19,12 +19,16 @@ constexpr const char* kGenreNames[kGenres] = {
 };
 
 // A value from the XML into a field: cut on a character boundary, and with
-// line ends made blanks so that it stays on one line of the page file.
+// every control byte but tab (line ends, escape sequences, DEL) made a
+// blank, so that it stays on one line of the page file and reaches the
+// interface's text as plain text.
 template <size_t N>
 void store_value(char (&field)[N], const char* value) {
     utf8_copy_field(field, value, N);
-    for (char& c : field)
-        if (c == '\r' || c == '\n') c = ' ';
+    for (char& c : field) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b != 0 && b < 0x20 && b != '\t') || b == 0x7F) c = ' ';
+    }
 }
 
 void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* station, const char* base,
@@ -35,13 +39,17 @@ void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* stat
         const char* name = a->Name();
         const char* value = a->Value();
         if (std::strcmp(name, "id") == 0) {
-            char path[512];
+            // The id is encoded like every value of a URL: whatever the page
+            // says, it stays one query value.
+            char id[3 * kUrlSize];
+            percent_encode(id, sizeof id, value);
+            char path[1024];
             if (devKey != nullptr) {
                 char key[3 * kUrlSize];
                 percent_encode(key, sizeof key, devKey);
-                VxFormat(path, sizeof path, "%s?id=%s&k=%s", base, value, key);
+                VxFormat(path, sizeof path, "%s?id=%s&k=%s", base, id, key);
             } else {
-                VxFormat(path, sizeof path, "%s?id=%s", base, value);
+                VxFormat(path, sizeof path, "%s?id=%s", base, id);
             }
             store_value(row->tuneinpath, path);
         } else if (std::strcmp(name, "genre") == 0) {
@@ -88,7 +96,12 @@ int parse_homepage(const char* path, const char* devKey) {
             const TiXmlElement* e = c->ToElement();
             if (std::strcmp(e->Value(), "tunein") == 0) {
                 const TiXmlAttribute* first = e->FirstAttribute();
-                if (first != nullptr && std::strcmp(first->Name(), "base") == 0) store_value(base, first->Value());
+                // Only a path on the directory's own host: a base such as
+                // "@evil.example/x.pls" would send the playlist request,
+                // developer key and all, to another host. Any other base is
+                // ignored, as a missing one is.
+                if (first != nullptr && std::strcmp(first->Name(), "base") == 0 && first->Value()[0] == '/')
+                    store_value(base, first->Value());
             } else if (std::strcmp(e->Value(), "station") == 0) {
                 if (rows >= kPageStations) break;
                 fill_station(&page.stations[rows], rows, e, base, devKey);

@@ -11,6 +11,7 @@
 #include "directory/total_probe.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/limits.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 
@@ -125,12 +126,14 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     std::printf("\n %d, %s, %s \n", 794, "VxShoutcastGetActiveServers", kSrcLogic);
 
     std::printf("ZORV_IRADIO_FILE_DIR:'%s', ZORV_IRADIO_FILE_DIR2:'%s'\n", storage_root, kFlashRoot);
-    if (storage_is_flash()) {
-        // Flash keeps no pages from one run to the next.
-        std::printf("rm %s/*.html", kFlashRoot);
-        remove_files_with_suffix(kFlashRoot, ".html");
-    }
+    // Flash keeps no pages from one run to the next; they go once this run
+    // holds the cache (below).
+    if (storage_is_flash()) std::printf("rm %s/*.html", kFlashRoot);
 
+    // The storage root is a directory of its own: a link there would send
+    // the cache, downloads included, elsewhere.
+    struct stat st;
+    if (lstat(storage_root, &st) == 0 && S_ISLNK(st.st_mode)) remove_file(storage_root);
     VxDirectory* dir = nullptr;
     if (VxOpenDirectory(storage_root, &dir) == 1) {
         VxCloseDirectory(dir);
@@ -144,6 +147,8 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
             return 0;
         }
     }
+    if (take_run_lock() != 1) return 0;
+    if (storage_is_flash()) remove_files_with_suffix(kFlashRoot, ".html");
 
     StationPage* page = &station_page;
     VxMemset(page, 0, sizeof *page);
@@ -159,7 +164,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     } else {
         std::printf("\n\nzavadod::station path=%s\n", q.url);
         std::printf("zavadod::station down_file=%s\n", q.cache_path);
-        if (download_to(q.url, q.cache_path) != 1) {
+        if (download_to(q.url, q.cache_path, kPageCap) != 1) {
             std::printf("failed to Exec cmd\n");
             remove_file(q.cache_path);
             std::printf("rm %s\n", q.cache_path);

@@ -7,12 +7,12 @@
 #include "directory/total_memo.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/limits.h"
 #include "platform/text.h"
 
 namespace {
 
 constexpr int kTotalPathSize = 256;
-
 
 }  // namespace
 
@@ -45,7 +45,7 @@ int16_t probe_page_total(const char* page_url, const char* page_base) {
     } else {
         // Whatever count was kept described a file that is gone.
         remove_total_memo(path);
-        if (download_to(url, path) != 1) {
+        if (download_to(url, path, kTotalCap) != 1) {
             std::printf("failed to Exec cmd\n");
             remove_file(path);
             remove_total_memo(path);
@@ -58,6 +58,14 @@ int16_t probe_page_total(const char* page_url, const char* page_base) {
     if (!count_total_stations_memo(path, &stations)) {
         std::printf("Can't open the file:%s\n", path);
         // Kept, it would fail every later page of this listing.
+        remove_file(path);
+        remove_total_memo(path);
+        return 0;
+    }
+    if (stations == 0) {
+        // An answer without stations (a fault of the service, or a genre
+        // that matches nothing, such as the empty one that shares the
+        // listing of all stations) is asked again next time.
         remove_file(path);
         remove_total_memo(path);
         return 0;

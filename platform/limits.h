@@ -22,5 +22,7 @@ inline constexpr int kXmlMaxAttributes = 64;                     // of one eleme
 inline constexpr uint32_t kXmlMaxNodeBytes = 8u * 1024u * 1024u;
 
 // Runs take turns on the cache. A run waits for the one before it at most
-// as long as a run can take: two downloads at their deadline.
-inline constexpr int kRunLockWaitSec = 2 * kDownloadDeadlineSec + 5;
+// as long as a run can take: two downloads at their deadline, and a little
+// for the rest of that run.
+inline constexpr int kRunLockMarginSec = 5;
+inline constexpr int kRunLockWaitSec = 2 * kDownloadDeadlineSec + kRunLockMarginSec;

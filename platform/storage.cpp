@@ -1,13 +1,19 @@
 #include "platform/storage.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
+#include "platform/download.h"
+#include "platform/files.h"
+#include "platform/limits.h"
 #include "platform/text.h"
 
 char storage_root[kStorageRootSize];
@@ -19,22 +25,102 @@ void choose_storage_root() {
 
 bool storage_is_flash() { return std::strcmp(storage_root, kFlashRoot) == 0; }
 
-void take_run_lock() {
-    static bool held = false;  // a process that runs the front end again keeps its lock
-    if (held) return;
-    char parent[kStorageRootSize];
-    VxStrCopyZ(parent, storage_root, sizeof parent);
-    if (char* slash = std::strrchr(parent, '/')) *slash = '\0';
-    // Close-on-exec: the downloader must not hold the lock after we end.
-    const int fd = open(parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    const timespec pause = {0, 50 * 1000 * 1000};
-    for (int tries = 0; tries < 1200; ++tries) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            held = true;  // until the process ends
-            return;
+namespace {
+
+constexpr char kLockName[] = ".lock";
+constexpr int kLockPathSize = kStorageRootSize + sizeof kLockName;
+
+int lock_fd = -1;                     // held until the process ends
+char locked_root[kStorageRootSize];   // the storage root it guards
+
+// The lock file, opened for locking: a regular file of this user that
+// nobody else may open. Anything else at its name (a link, a FIFO, a
+// directory, another user's file) is replaced. Where the file system keeps
+// no owner or mode (FAT), the file is taken as it is: it is never replaced
+// while a run of the program may hold it. On a read-only file system,
+// where no run can change the cache, an existing lock file is opened for
+// reading (which is enough to lock it); kNoLockNeeded when there is none.
+constexpr int kNoLockNeeded = -2;
+int open_lock_file(const char* path) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        struct stat st;
+        const bool present = lstat(path, &st) == 0;
+        if (present && (!S_ISREG(st.st_mode) || st.st_uid != geteuid())) {
+            if (!clear_name(path)) return -1;
+            continue;
         }
+        int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EROFS) {
+            if (!present) return kNoLockNeeded;
+            fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        }
+        if (fd < 0) return -1;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
+            if ((st.st_mode & 077) != 0) (void)fchmod(fd, 0600);
+            return fd;
+        }
+        close(fd);  // changed under our feet
+    }
+    return -1;
+}
+
+// Waits for the lock while another run holds it, at most as long as a run
+// can take (kRunLockWaitSec, less with a shortened download deadline).
+// 1 when held.
+int wait_for_lock(int fd) {
+    const timespec pause = {0, 20 * 1000 * 1000};
+    const long long until = monotonic_ms() + 1000LL * (2 * download_deadline_sec() + kRunLockMarginSec);
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 1;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || monotonic_ms() >= until) return 0;
         nanosleep(&pause, nullptr);
     }
-    close(fd);
+}
+
+bool answer_temp(const char* name) {
+    return is_temp_name(name) && std::strncmp(name, "outfile_", 8) == 0 && name[8] >= '1' && name[8] <= '3' &&
+           std::strncmp(name + 9, ".tmp", 4) == 0;
+}
+
+// What a run killed before it could finish leaves behind: a download cut
+// short, temporary memo files in the storage root, temporary answers in
+// the exchange directory. Links and other odd entries at those names go
+// too, directories do not. Nothing is printed or traced.
+void clear_leftovers() {
+    if (DIR* d = opendir(storage_root)) {
+        while (const dirent* e = readdir(d)) {
+            if (is_temp_name(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
+            if (is_download_mark(e->d_name)) clear_interrupted_download(storage_root, e->d_name);
+        }
+        closedir(d);
+    }
+    if (DIR* d = opendir(kExchangeDir)) {
+        while (const dirent* e = readdir(d))
+            if (answer_temp(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
+        closedir(d);
+    }
+}
+
+}  // namespace
+
+int take_run_lock() {
+    if (lock_fd >= 0) {
+        if (std::strcmp(locked_root, storage_root) == 0) return 1;
+        close(lock_fd);  // the front end run again with another root
+        lock_fd = -1;
+    }
+    char path[kLockPathSize];
+    if (!VxFormat(path, sizeof path, "%s/%s", storage_root, kLockName)) return 0;
+    const int fd = open_lock_file(path);
+    if (fd == kNoLockNeeded) return 1;
+    if (fd < 0) return 0;
+    if (!wait_for_lock(fd)) {
+        close(fd);
+        return 0;
+    }
+    lock_fd = fd;
+    VxStrCopyZ(locked_root, storage_root, sizeof locked_root);
+    clear_leftovers();
+    return 1;
 }

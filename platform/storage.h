@@ -13,10 +13,14 @@ extern char storage_root[kStorageRootSize];
 
 // Sets the root from the status query on the exchange directory.
 void choose_storage_root();
-// Runs of the program take turns: the first caller holds an exclusive lock
-// on the storage root's parent directory until the process ends, so that no
-// run reads a cached file that another run is still downloading. A lock that
-// cannot be had within about a minute is given up and the run goes on.
-void take_run_lock();
+// Runs of the program take turns on the cache: a command takes this lock
+// before it touches the storage root (which must exist) and holds it until
+// the process ends, so that no run reads a file that another is still
+// writing. The lock is the file ".lock" in the storage root, which only the
+// program's user can open. A run waits only while another run holds it, at
+// most as long as a run can take; then, or on any other failure, 0: the
+// command fails, it never goes on unlocked. Once held, the leftovers of a
+// run that was killed are cleared (an unfinished download, temporary files).
+int take_run_lock();
 // The flash root keeps no cached pages or playlists from one run to the next.
 bool storage_is_flash();

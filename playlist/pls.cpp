@@ -9,6 +9,7 @@
 #include "directory/service.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/limits.h"
 #include "platform/storage.h"
 #include "platform/text.h"
 #include "records/channel_list.h"
@@ -16,16 +17,25 @@
 namespace {
 
 // The value behind the first `key` in `text`, up to the line end or the end
-// of the text, copied into a field of `size` bytes (cut, zero-terminated).
-bool copy_value(const char* text, const char* key, char* field, size_t size) {
+// of the text, copied into a field of `size` bytes (zero-terminated; a
+// value too long is cut, at a character boundary when `utf8`).
+bool copy_value(const char* text, const char* key, char* field, size_t size, bool utf8) {
     const char* at = nullptr;
     if (VxStrFind(text, key, &at) < 0) return false;
     at += std::strlen(key);
     const size_t len = std::strcspn(at, "\r\n");
-    const size_t n = len < size - 1 ? len : size - 1;
+    const size_t n = len < size ? len : utf8 ? utf8_prefix_len(at, size - 1) : size - 1;
     std::memcpy(field, at, n);
     std::memset(field + n, 0, size - n);
     return true;
+}
+
+// A page's station has its playlist beside the page's cached XML: the page
+// file's name must be a file directly in the storage root.
+bool page_name_in_root(const char* pagefilename) {
+    const size_t n = std::strlen(storage_root);
+    return std::strncmp(pagefilename, storage_root, n) == 0 && pagefilename[n] == '/' &&
+           std::strchr(pagefilename + n + 1, '/') == nullptr;
 }
 
 }  // namespace
@@ -71,12 +81,12 @@ int parse_pls_text(const char* text, uint8_t* count, int* reason) {
         if (i >= kPlaylistRows) break;  // the table's end
         char key[32];
         VxFormat(key, sizeof key, "File%d=", i + 1);
-        if (!copy_value(text, key, playlist_table[i].url, sizeof playlist_table[i].url)) {
+        if (!copy_value(text, key, playlist_table[i].url, sizeof playlist_table[i].url, false)) {
             std::printf("Failed to Search File in *.pls\n");
             break;
         }
         VxFormat(key, sizeof key, "Title%d=", i + 1);
-        if (!copy_value(text, key, playlist_table[i].title, sizeof playlist_table[i].title)) {
+        if (!copy_value(text, key, playlist_table[i].title, sizeof playlist_table[i].title, true)) {
             std::printf("Failed to Search Title in *.pls\n");
             break;
         }
@@ -89,25 +99,27 @@ int parse_pls_text(const char* text, uint8_t* count, int* reason) {
 int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
     udp_log("parse_pls", 258, kSrcLogic, "%s", "");
     std::printf("\n %d, %s, %s \n", 259, "parse_pls", kSrcLogic);
-    if (storage_is_flash()) remove_files_with_suffix(kFlashRoot, ".pls");
+    // A favourite may be the first request on a fresh device, before any
+    // page request has made the storage root: it is made quietly, for the
+    // cache's lock and the download.
+    (void)mkdir(storage_root, 0744);
+    const int locked = take_run_lock();
+    if (locked == 1 && storage_is_flash()) remove_files_with_suffix(kFlashRoot, ".pls");
 
     char name[kPlsNameSize];
     const int name_fits = playlist_cache_name(name, sizeof name, &station, favourite);
     sPlayListInit();
-    if (!name_fits) return 0;
+    if (locked != 1 || !name_fits) return 0;
+    if (favourite == 0 && !page_name_in_root(station_page.pagefilename)) return 0;
 
     if (cached_file_usable(name)) {
         std::printf("%s is exist\n", name);
     } else {
-        // A favourite may be the first request on a fresh device, before any
-        // page request has made the storage root: make it quietly, so the
-        // downloader has somewhere to write.
-        (void)mkdir(storage_root, 0744);
         char url[kUrlSize];
         build_playlist_url(url, sizeof url, station.tuneinpath);
         std::printf("prefix:'%s'\n", name);
         std::printf("path:'%s'\n", url);
-        if (download_to(url, name) != 1) {
+        if (download_to(url, name, kPlaylistCap) != 1) {
             remove_file(name);
             std::printf("%s\n", name);
             return 0;
@@ -115,19 +127,22 @@ int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
     }
 
     uint32_t length = 0;
-    char* text = read_file(name, &length);
+    char* text = read_file(name, &length, kPlaylistCap);
     if (text == nullptr) {
         std::printf("\n failed to get pls file\n");
+        // Unreadable now, unreadable next time: fetched afresh instead.
+        remove_file(name);
         return 0;
     }
     uint8_t rows = 0;
     int reason = 0;
     const int ok = parse_pls_text(text, &rows, &reason);
     free_file(&text);
+    // A text that is no playlist, or one that gives no stream (a download
+    // cut short), would fail every later request: it goes.
+    if (!ok || rows == 0) remove_file(name);
     if (!ok) {
         if (reason == 2) std::printf("Failed to Searchnumberofentries in * pls\n");
-        // Not a playlist: kept, it would fail every later request.
-        remove_file(name);
         return 0;
     }
     *count = rows;

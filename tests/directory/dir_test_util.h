@@ -2,6 +2,7 @@
 // captured standard output, and XML pages built in the test.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,13 @@ using test_files::slurp;
 using test_files::start_stdout;
 
 // Names of the entries of `dir`, sorted; the count memos that the total
-// probe keeps beside total files ("*.count") are left out.
-inline std::vector<std::string> list_dir(const std::string& dir) { return test_files::list_dir(dir, ".count"); }
+// probe keeps beside total files ("*.count") and the runs' lock file
+// (".lock") are left out.
+inline std::vector<std::string> list_dir(const std::string& dir) {
+    std::vector<std::string> names = test_files::list_dir(dir, ".count");
+    names.erase(std::remove(names.begin(), names.end(), ".lock"), names.end());
+    return names;
+}
 
 // "<station .../>" lines with ids first..first+count-1.
 inline std::string station_lines(int first, int count) {

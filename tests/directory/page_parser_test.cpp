@@ -153,15 +153,20 @@ TEST_F(ParserTest, TuneinBaseInForceWhenTheIdIsMet) {
           "<station id=\"5\"/>\n"
           "<tunein base=\"\"/>\n"
           "<station id=\"6\"/>\n"
+          "<tunein base=\"@evil.example:81/x.pls\"/>\n"
+          "<station id=\"7\"/>\n"
           "</stationlist>\n",
           nullptr);
-    EXPECT_EQ(station_page.stationtotal, 6);
+    EXPECT_EQ(station_page.stationtotal, 7);
     EXPECT_EQ(text(station_page.stations[0].tuneinpath), "?id=1");
     EXPECT_EQ(text(station_page.stations[1].tuneinpath), "/a.pls?id=2");
     EXPECT_EQ(text(station_page.stations[2].tuneinpath), "/a.pls?id=3");
     EXPECT_EQ(text(station_page.stations[3].tuneinpath), "/b.pls?id=4");
     EXPECT_EQ(text(station_page.stations[4].tuneinpath), "/b.pls?id=5");
-    EXPECT_EQ(text(station_page.stations[5].tuneinpath), "?id=6");
+    // A base that is not a path on the directory's host is ignored: the
+    // playlist request can never be sent elsewhere.
+    EXPECT_EQ(text(station_page.stations[5].tuneinpath), "/b.pls?id=6");
+    EXPECT_EQ(text(station_page.stations[6].tuneinpath), "/b.pls?id=7");
 }
 
 TEST_F(ParserTest, TuneinInsideAStationIsNotSeen) {
@@ -179,9 +184,9 @@ TEST_F(ParserTest, ComposedPathIsCutTo60) {
     EXPECT_EQ(text(station_page.stations[1].tuneinpath), cut);
     EXPECT_EQ(cut.size(), 60u);
     // A base longer than 60 is itself cut to 60 first.
-    const std::string longbase(70, 'b');
+    const std::string longbase = "/" + std::string(69, 'b');
     parse("<stationlist><tunein base=\"" + longbase + "\"/><station id=\"7\"/></stationlist>", nullptr);
-    EXPECT_EQ(text(station_page.stations[0].tuneinpath), std::string(60, 'b'));
+    EXPECT_EQ(text(station_page.stations[0].tuneinpath), longbase.substr(0, 60));
 }
 
 TEST_F(ParserTest, KeyInThePathIsPercentEncoded) {
@@ -224,11 +229,14 @@ TEST_F(ParserTest, Numbers) {
 TEST_F(ParserTest, LineEndsInValuesBecomeBlanks) {
     parse("<stationlist>\n"
           "<tunein base=\"/t&#13;&#10;p\"/>\n"
-          "<station id=\"1&#10;2\" name=\"Line&#10;Two&#13;Three\r\nFour\" genre=\"a\nb\" mt=\"x&#10;y/z\"/>\n"
+          "<station id=\"1&#10;2\" name=\"Line&#10;Two&#13;Three\r\nFour&#27;[2J&#127;\tend\" genre=\"a\nb\""
+          " mt=\"x&#10;y/z\"/>\n"
           "</stationlist>\n",
           nullptr);
-    // A raw CR LF is one line end to the XML reader: one blank.
-    expect_row(1, {1, "/t  p?id=1 2", "a b", "Line Two Three Four", 0, 1, 0, "x y"});
+    // A raw CR LF is one line end to the XML reader: one blank. Escape
+    // sequences and DEL become blanks too, a tab stays; the id, a URL
+    // value, is percent-encoded instead.
+    expect_row(1, {1, "/t  p?id=1%0A2", "a b", "Line Two Three Four [2J \tend", 0, 1, 0, "x y"});
 }
 
 TEST_F(ParserTest, ValuesAndEntities) {
@@ -258,10 +266,10 @@ TEST_F(ParserTest, CutsFallOnCharacterBoundaries) {
 
 TEST_F(ParserTest, PathCutOnCharacterBoundary) {
     // base of 58 bytes + a 2-byte character: "?id=" would start at 60.
-    const std::string base = std::string(58, 'b');
+    const std::string base = "/" + std::string(57, 'b');
     parse("<stationlist><tunein base=\"" + base + "\xc3\xa9\"/><station id=\"1\"/></stationlist>", nullptr);
     EXPECT_EQ(text(station_page.stations[0].tuneinpath), base + "\xc3\xa9");
-    const std::string base59 = std::string(59, 'b');
+    const std::string base59 = "/" + std::string(58, 'b');
     parse("<stationlist><tunein base=\"" + base59 + "\xc3\xa9\"/><station id=\"1\"/></stationlist>", nullptr);
     EXPECT_EQ(text(station_page.stations[0].tuneinpath), base59 + "?");
 }

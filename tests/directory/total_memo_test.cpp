@@ -181,8 +181,7 @@ TEST_F(TotalMemo, DamagedMemoIsRecounted) {
 }
 
 TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
-    // Empty listing too: a count of 0 is remembered like any other.
-    for (const auto& [stations, pages] : {std::pair{45, 3}, {40, 2}, {1, 1}, {0, 0}}) {
+    for (const auto& [stations, pages] : {std::pair{45, 3}, {40, 2}, {1, 1}}) {
         SCOPED_TRACE(stations);
         clear_dir(kTestRoot);
         put_file(kTotal, listing(station_lines(1, stations)));
@@ -192,6 +191,13 @@ TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
         EXPECT_EQ(probe(), pages);  // from the memo
         EXPECT_EQ(out, kProbeOut);
     }
+    // A listing without stations is not remembered: the file and its memo
+    // go, so that the next request asks the service again.
+    clear_dir(kTestRoot);
+    put_file(kTotal, listing(""));
+    EXPECT_EQ(probe(), 0);
+    EXPECT_EQ(out, kProbeOut);
+    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
     // The memo is what the second probe read.
     clear_dir(kTestRoot);
     put_file(kTotal, with45());

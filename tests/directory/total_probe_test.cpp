@@ -78,8 +78,9 @@ TEST_F(ProbeTest, PagesOfTwentyRoundedUp) {
         EXPECT_EQ(probe(kBase), pages);
         EXPECT_EQ(out, std::string("\n\nzavadod::total path=") + kTotalUrl + "\n" +
                            "zavadod::total down_file=" + kTotal + "\n" + kTotal + " is exist\n");
-        // The file is kept for the next page of the listing.
-        EXPECT_EQ(slurp(kTotal), listing(station_lines(1, stations)));
+        // The file is kept for the next page of the listing; a listing
+        // without stations is asked for again next time.
+        EXPECT_EQ(exists(kTotal), stations != 0);
     }
 }
 

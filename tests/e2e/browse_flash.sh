@@ -21,7 +21,7 @@ browse() {
   run GetActiveServers "$@"
 }
 new_requests() { tail -n +$((LOG_AT + 1)) "$DIRSIM_LOG"; }
-flash_files() { ls -A "$FLASH" | grep -v '\.count$' | LC_ALL=C sort | paste -sd '|'; }
+flash_files() { ls -A "$FLASH" | grep -v -e '\.count$' -e '^\.lock$' | LC_ALL=C sort | paste -sd '|'; }
 # head_of_run LINK [SEARCH]: the stdout of one run up to its storage-root line.
 head_of_run() {
   printf 'argv[0]=%s\nargv[1]=GetActiveServers\n' "$BIN"

@@ -55,9 +55,10 @@ sed '2s/.*/1/' "$PAGE1_EMPTY" >"$WORK/page1_empty_no_total.txt"
 PAGE1_EMPTY_NO_TOTAL=$WORK/page1_empty_no_total.txt
 
 # The storage root's files, names only, one line.
-root_files() { ls -A "$ROOT" 2>/dev/null | LC_ALL=C sort | paste -sd ' '; }
+# The runs' lock file (".lock") is left out.
+root_files() { ls -A "$ROOT" 2>/dev/null | grep -v '^\.lock$' | LC_ALL=C sort | paste -sd ' '; }
 # The same without the count memos kept beside total files.
-cache_files() { ls -A "$ROOT" 2>/dev/null | grep -v '\.count$' | LC_ALL=C sort | paste -sd ' '; }
+cache_files() { ls -A "$ROOT" 2>/dev/null | grep -v -e '\.count$' -e '^\.lock$' | LC_ALL=C sort | paste -sd ' '; }
 # A fresh, empty storage root.
 fresh_root() { rm -rf "$ROOT"; mkdir -p "$ROOT"; }
 # The cache as a run that fetched page, total and playlists leaves it.

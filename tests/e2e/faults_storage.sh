@@ -26,24 +26,29 @@ all_well() { # NAME
   expect_no_tmp "$1"
 }
 # Both channel list commands, their playlist download failing (PAGE1 is the
-# page file).
-playlists_fail() { # NAME
+# page file). With "unstarted", the downloader is not even started: on a
+# read-only disk the download could not be recorded, so nothing is fetched.
+playlists_fail() { # NAME [unstarted]
+  local exec1="$(exec_failed "$PLS_URL" "$PLS")|" exec3="$(exec_failed "$PLS_URL" "$FAV_PLS")|"
+  [ "${2:-}" = unstarted ] && exec1= exec3=
   cp "$PAGE1" "$EX/outfile_1"
   station
   expect_status "$1, station" 0
   expect_answer "$1, station" "$EX/outfile_2" -
-  expect_eq "$1, station: messages" "$(exec_failed "$PLS_URL" "$PLS")|$PLS" "$(messages)"
+  expect_eq "$1, station: messages" "$exec1$PLS" "$(messages)"
   fav
   expect_status "$1, favourite" 0
   expect_answer "$1, favourite" "$EX/outfile_3" -
-  expect_eq "$1, favourite: messages" "$(exec_failed "$PLS_URL" "$FAV_PLS")|$FAV_PLS" "$(messages)"
+  expect_eq "$1, favourite: messages" "$exec3$FAV_PLS" "$(messages)"
   expect_no_tmp "$1"
 }
-page_fails() { # NAME: the page download cannot be written
+page_fails() { # NAME [unstarted]: the page download cannot be written
+  local exec="$(exec_failed "$PAGE_URL" "$PAGE")|"
+  [ "${2:-}" = unstarted ] && exec=
   browse
   expect_status "$1" 0
   expect_answer "$1" "$EX/outfile_1" -
-  expect_eq "$1: messages" "$(exec_failed "$PAGE_URL" "$PAGE")|failed to Exec cmd|rm $PAGE" "$(messages)"
+  expect_eq "$1: messages" "${exec}failed to Exec cmd|rm $PAGE" "$(messages)"
   expect_no_tmp "$1"
 }
 
@@ -92,8 +97,8 @@ umount "$ROOT"
 
 # --- Read-only ----------------------------------------------------------------
 mount -t tmpfs -o ro rofs "$ROOT"
-page_fails "read-only, empty"
-playlists_fail "read-only, empty"
+page_fails "read-only, empty" unstarted
+playlists_fail "read-only, empty" unstarted
 umount "$ROOT"
 
 # A whole cache on a read-only disk serves every command without a download.
@@ -116,7 +121,7 @@ mount -t tmpfs rofs "$ROOT"
 printf '<stationlist>\n' >"$TOTAL"
 printf '<html></html>\n' >"$PLS"
 mount -o remount,ro "$ROOT"
-page_fails "read-only, empty page"
+page_fails "read-only, empty page" unstarted
 expect_eq "read-only, empty page: still there" 0 "$(wc -c <"$PAGE")"
 mount -o remount,rw "$ROOT"
 seed_page
@@ -141,7 +146,13 @@ browse
 expect_status "regular file" 0
 expect_answer "regular file" "$EX/outfile_1" -
 expect_eq "regular file: messages" "File exists, mkdir error: '$ROOT'" "$(messages)"
-playlists_fail "regular file"
+# The playlist commands cannot even take the cache's lock: they fail at once.
+cp "$PAGE1" "$EX/outfile_1"
+for cmd in station fav; do
+  $cmd
+  expect_status "regular file, $cmd" 0
+  expect_eq "regular file, $cmd: messages" "" "$(messages)"
+done
 expect_bytes "regular file: untouched" "$ROOT" $'not a directory\n'
 rm "$ROOT"
 all_well "directory again"

@@ -5,21 +5,26 @@
 // is run against a port where nothing listens.
 #include "platform/download.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "capture.h"
+#include "platform/storage.h"
 
 namespace {
 
 using testing_support::DatagramSink;
+using testing_support::exists;
 using testing_support::read_bytes;
 using testing_support::ScratchDir;
 using testing_support::StdoutCapture;
@@ -138,17 +143,65 @@ TEST_F(ExecvCmdTest, ProgramThatCannotRunFailsWithTheExecLine) {
     }
 }
 
+// Does the process still run (not gone, not a zombie waiting for its
+// reaper) 5 s on? A SIGKILL takes effect when the process is next scheduled.
+bool still_running(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        const std::string stat = read_bytes("/proc/" + std::to_string(pid) + "/stat");
+        const size_t paren = stat.rfind(')');
+        if (paren == std::string::npos || paren + 2 >= stat.size() || stat[paren + 2] == 'Z') return false;
+        usleep(10 * 1000);
+    }
+    return true;
+}
+
+TEST_F(ExecvCmdTest, StalledOrEndlessDownloadsAreKilledWithWhatTheyStarted) {
+    // Each downloader starts a helper process first, as a shell script may.
+    struct Case {
+        const char* name;
+        const char* body;
+        uint32_t cap;
+    };
+    const Case cases[] = {
+        {"stalls", "sleep 60 & echo $! >\"$8.helper\"\nsleep 60\n", 0},
+        {"endless", "sleep 60 & echo $! >\"$8.helper\"\nwhile :; do echo 0123456789abcdef; done >\"$8\"\n", 4096},
+    };
+    setenv("RADIODIR_DOWNLOAD_DEADLINE", "1", 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<const char*> vec = vector_for(script(c.name, c.body));
+        const int out_fd = open(out_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        StdoutCapture cap;
+        const int r = ExecvCmdLimited(kWgetSlots, vec.data(), out_fd, c.cap);
+        close(out_fd);
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(cap.text(), kUrl + "\n");  // killed: no "exec ... failed"
+        expect_no_child_left();
+        const std::string helper = read_bytes(out_ + ".helper");
+        ASSERT_FALSE(helper.empty());
+        EXPECT_FALSE(still_running(std::atoi(helper.c_str())));
+    }
+    unsetenv("RADIODIR_DOWNLOAD_DEADLINE");
+}
+
 TEST(DownloadTo, RealDownloaderWithNoServerFails) {
     // The directory hosts resolve to 127.0.0.1, where nothing listens here:
-    // GNU wget exits with a non-zero code at once.
+    // GNU wget exits with a non-zero code at once. The cache name held a
+    // link to another file: it is removed first, never followed.
     ScratchDir dir;
+    std::strcpy(storage_root, dir.path().c_str());
     const std::string out = dir / "Pop_Page0.html";
+    write_bytes(dir / "victim", "untouched");
+    ASSERT_EQ(symlink((dir / "victim").c_str(), out.c_str()), 0);
     DatagramSink sink;
     ASSERT_TRUE(sink.bound());
 
     StdoutCapture cap;
-    const int r = download_to(kUrl.c_str(), out.c_str());
+    const int r = download_to(kUrl.c_str(), out.c_str(), 1024);
     EXPECT_EQ(r, 0);
+    EXPECT_FALSE(exists(out));
+    EXPECT_FALSE(exists(dir / ".download"));  // the record of the download is gone
+    EXPECT_EQ(read_bytes(dir / "victim"), "untouched");
     EXPECT_EQ(cap.text(), kUrl + "\nexec /sbin/wget -t 1 -T 30 -nd " + kUrl + " -O " + out + " failed\n");
     // The "%" of the encoded URL is sent literally, and the dump ends in
     // NULL because the count includes the terminating slot.
