@@ -130,10 +130,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     // holds the cache (below).
     if (storage_is_flash()) std::printf("rm %s/*.html", kFlashRoot);
 
-    // The storage root is a directory of its own: a link there would send
-    // the cache, downloads included, elsewhere.
-    struct stat st;
-    if (lstat(storage_root, &st) == 0 && S_ISLNK(st.st_mode)) remove_file(storage_root);
+    drop_storage_root_link();
     VxDirectory* dir = nullptr;
     if (VxOpenDirectory(storage_root, &dir) == 1) {
         VxCloseDirectory(dir);

@@ -103,6 +103,10 @@ void write_memo(const char* total_path, const Identity& id, int32_t count) {
     if (fd < 0) return;
     const bool written = write_all(fd, m, sizeof m);
     const bool closed = close(fd) == 0;
+    // The rename replaces a file, link or FIFO at the memo's name; an
+    // (empty) directory there goes first.
+    struct stat st;
+    if (lstat(memo, &st) == 0 && S_ISDIR(st.st_mode)) (void)clear_name(memo);
     if (!written || !closed || std::rename(tmp, memo) != 0) (void)unlink(tmp);
 }
 

@@ -104,12 +104,19 @@ void clear_leftovers() {
 
 }  // namespace
 
+void drop_storage_root_link() {
+    struct stat st;
+    if (lstat(storage_root, &st) == 0 && S_ISLNK(st.st_mode)) remove_file(storage_root);
+}
+
 int take_run_lock() {
     if (lock_fd >= 0) {
         if (std::strcmp(locked_root, storage_root) == 0) return 1;
         close(lock_fd);  // the front end run again with another root
         lock_fd = -1;
     }
+    struct stat root;
+    if (lstat(storage_root, &root) != 0 || !S_ISDIR(root.st_mode)) return 0;
     char path[kLockPathSize];
     if (!VxFormat(path, sizeof path, "%s/%s", storage_root, kLockName)) return 0;
     const int fd = open_lock_file(path);

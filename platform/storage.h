@@ -22,5 +22,9 @@ void choose_storage_root();
 // command fails, it never goes on unlocked. Once held, the leftovers of a
 // run that was killed are cleared (an unfinished download, temporary files).
 int take_run_lock();
+// The storage root is a directory of its own: a symbolic link there, which
+// would send the cache and every download elsewhere, is removed (to be made
+// anew as a directory).
+void drop_storage_root_link();
 // The flash root keeps no cached pages or playlists from one run to the next.
 bool storage_is_flash();

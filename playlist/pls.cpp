@@ -102,6 +102,7 @@ int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
     // A favourite may be the first request on a fresh device, before any
     // page request has made the storage root: it is made quietly, for the
     // cache's lock and the download.
+    drop_storage_root_link();
     (void)mkdir(storage_root, 0744);
     const int locked = take_run_lock();
     if (locked == 1 && storage_is_flash()) remove_files_with_suffix(kFlashRoot, ".pls");

@@ -78,6 +78,9 @@ const char kUsage[] =
     "  malformed      200 with XML that no parser accepts\n"
     "  notpls         200 with a text that is not a playlist\n"
     "  close          announce the whole answer's length, send half, close\n"
+    "  endless        200 with a body that never ends (the answer, repeated)\n"
+    "  trickle[=SEC]  200, the answer one byte every SEC seconds (default 1)\n"
+    "  body=FILE      200 with the bytes of FILE (read anew for each request)\n"
     "When several faults match, the first one given that fires applies; every\n"
     "matching fault counts the request. At run time, on any host:\n"
     "  GET /_dirsim/fault?rule=RULE   adds a fault (RULE percent-encoded like any\n"
@@ -109,8 +112,10 @@ struct Station {
 };
 
 struct Fault {
-    std::string kind;  // 404 500 empty short slow malformed notpls close
+    std::string kind;  // 404 500 empty short slow malformed notpls close endless trickle body
     int slow_seconds = 40;
+    int trickle_seconds = 1;
+    std::string body_file;
     std::string match;
     long nth = 0;  // 0: every matching request
     long seen = 0;
@@ -405,8 +410,17 @@ bool parse_fault(const std::string& rule, Fault* f) {
         if (!parse_long(kind.substr(5), &sec) || sec > 3600) return false;
         f->slow_seconds = static_cast<int>(sec);
         kind = "slow";
+    } else if (kind.compare(0, 8, "trickle=") == 0) {
+        long sec = 0;
+        if (!parse_long(kind.substr(8), &sec) || sec < 1 || sec > 3600) return false;
+        f->trickle_seconds = static_cast<int>(sec);
+        kind = "trickle";
+    } else if (kind.compare(0, 5, "body=") == 0) {
+        f->body_file = kind.substr(5);
+        kind = "body";
     }
-    static const char* const kKinds[] = {"404", "500", "empty", "short", "slow", "malformed", "notpls", "close"};
+    static const char* const kKinds[] = {"404",    "500",    "empty",   "short", "slow", "malformed",
+                                         "notpls", "close",  "endless", "trickle", "body"};
     for (const char* k : kKinds)
         if (kind == k) {
             f->kind = kind;
@@ -497,6 +511,27 @@ struct Server {
         res.set_content("bad control request\n", "text/plain");
     }
 
+    // A body without a length: the answer repeated for ever (endless), or
+    // the answer one byte at a time with a pause before each (trickle),
+    // until the client goes or the server stops.
+    void stream(httplib::Response& res, const std::string& body, const Fault& f) {
+        const bool endless = f.kind == "endless";
+        const int pause_seconds = f.trickle_seconds;
+        res.set_chunked_content_provider("text/xml", [this, body, endless, pause_seconds](size_t offset,
+                                                                                          httplib::DataSink& sink) {
+            if (endless) {
+                std::string chunk;
+                while (chunk.size() < 64 * 1024) chunk += body;
+                return sink.write(chunk.data(), chunk.size());
+            }
+            if (offset >= body.size()) {
+                sink.done();
+                return true;
+            }
+            return pause(pause_seconds) && sink.write(body.data() + offset, 1);
+        });
+    }
+
     void handle(const httplib::Request& req, httplib::Response& res) {
         const size_t q = req.target.find('?');
         const std::string path = req.target.substr(0, q);
@@ -540,6 +575,16 @@ struct Server {
             } else if (f.kind == "close") {
                 a.status = 200;
                 cut_connection = true;
+            } else if (f.kind == "body") {
+                std::ifstream in(f.body_file, std::ios::binary);
+                std::ostringstream bytes;
+                bytes << in.rdbuf();
+                a = Answer{200, "text/xml", bytes.str()};
+            } else if (f.kind == "endless" || f.kind == "trickle") {
+                write_log(req, host, 200);
+                res.status = 200;
+                stream(res, a.body.empty() ? std::string("x") : a.body, f);
+                return;
             }
         }
         write_log(req, host, a.status);

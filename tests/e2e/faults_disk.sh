@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# A disk prepared by an attacker: at each name the program opens or creates
+# stands a symbolic link to a victim file, a dangling link (where a file
+# would be created), a link to /dev/zero, a FIFO, an empty directory or one
+# that cannot be removed. Nothing is ever read, written or created through
+# a link, no run hangs, and each command ends as it must: an input that is
+# not a regular file fails the command; an answer, cache, memo or lock name
+# is cleared and used afresh, and only a name that cannot be cleared (a
+# directory with something in it) fails what needs it. GNU wget against
+# tools/dirsim.
+source "$(dirname "${BASH_SOURCE[0]}")/faults_lib.sh"
+
+start_dirsim
+KINDS="link dangling zero fifo dir fulldir"
+printf 'victim\n' >"$WORK/victim"
+mkdir -p "$WORK/victimdir" && touch "$WORK/victimdir/keep"
+
+place() { # KIND PATH
+  rm -rf "$2"
+  case $1 in
+    link) ln -s "$WORK/victim" "$2" ;;
+    dangling) ln -s "$WORK/nowhere" "$2" ;;
+    zero) ln -s /dev/zero "$2" ;;
+    fifo) mkfifo "$2" ;;
+    dir) mkdir "$2" ;;
+    fulldir) mkdir "$2" && touch "$2/x" ;;
+    rootlink) ln -s "$WORK/victimdir" "$2" ;;
+  esac
+}
+# expect_run NAME STATUS ANSWER-FILE EXPECTED|-|dir: the answer whole, absent,
+# or still the directory that stood there; and nothing reached through a link.
+expect_run() {
+  expect_status "$1" "$2"
+  if [ "$4" = dir ]; then
+    [ -d "$3" ] && [ ! -L "$3" ] && pass || fail "$1: ${3##*/} is no longer the directory"
+  else
+    expect_answer "$1" "$3" "$4"
+  fi
+  expect_bytes "$1: victim untouched" "$WORK/victim" $'victim\n'
+  expect_no_file "$1: nothing made through a link" "$WORK/nowhere"
+  expect_eq "$1: victim directory untouched" "keep" "$(ls -A "$WORK/victimdir" | paste -sd ' ')"
+  expect_no_tmp "$1"
+}
+seed_all() {
+  fresh_root
+  seed_page
+  seed_total
+  printf '%s' "$PLS_TEXT" >"$PLS"
+  printf '%s' "$PLS_TEXT" >"$FAV_PLS"
+  rm -rf "$EX"/outfile_*
+  cp "$PAGE1" "$EX/outfile_1"
+}
+
+for kind in $KINDS; do
+  # --- Inputs: the two request files and the page file read back ------------
+  seed_all
+  place "$kind" "$EX/infile_1"
+  trun GetActiveServers
+  expect_run "infile_1 $kind" 0 "$EX/outfile_1" "$PAGE1"
+  place "$kind" "$EX/infile_3"
+  trun GetFavStationChannelList
+  expect_run "infile_3 $kind" 0 "$EX/outfile_3" -
+  rm -rf "$EX/infile_1" "$EX/infile_3"
+  place "$kind" "$EX/outfile_1"
+  station
+  expect_run "outfile_1 read back, $kind" 0 "$EX/outfile_2" -
+
+  # --- Answers: removed before the run, then written anew -------------------
+  # (A directory cannot be removed: the answer cannot be put in place.)
+  answer=$PAGE1 status=1
+  case $kind in dir | fulldir) answer=dir status=0 ;; esac
+  seed_all
+  place "$kind" "$EX/outfile_1"
+  browse
+  expect_run "outfile_1 $kind" "$status" "$EX/outfile_1" "$answer"
+  rm -rf "$EX/outfile_1"
+  cp "$PAGE1" "$EX/outfile_1"
+  [ "$answer" = dir ] || answer=$CHANNELS
+  for n in 2 3; do
+    place "$kind" "$EX/outfile_$n"
+    if [ $n = 2 ]; then station; else fav; fi
+    expect_run "outfile_$n $kind" "$status" "$EX/outfile_$n" "$answer"
+    rm -rf "$EX/outfile_$n"
+  done
+
+  # --- Cache, memo and lock names: cleared, fetched afresh ------------------
+  for name in "$PAGE" "$TOTAL" "$TOTAL.count" "$ROOT/.lock" "$PLS" "$FAV_PLS"; do
+    c="${name##*/} $kind"
+    seed_all
+    place "$kind" "$name"
+    case $name in
+      *.pls)
+        if [ "$name" = "$PLS" ]; then station; out=$EX/outfile_2; else fav; out=$EX/outfile_3; fi
+        if [ "$kind" = fulldir ]; then expect_run "$c" 0 "$out" -; else expect_run "$c" 1 "$out" "$CHANNELS"; fi
+        ;;
+      *)
+        browse
+        want=$PAGE1 status=1
+        if [ "$kind" = fulldir ]; then
+          case $name in
+            "$PAGE" | "$ROOT/.lock") want=- status=0 ;;
+            "$TOTAL") want=$PAGE1_NO_TOTAL ;;
+          esac
+        fi
+        expect_run "$c" "$status" "$EX/outfile_1" "$want"
+        ;;
+    esac
+    # Cleared: absent or a regular file now (a full directory stays).
+    if [ "$kind" != fulldir ] && { [ -L "$name" ] || { [ -e "$name" ] && [ ! -f "$name" ]; }; }; then
+      fail "$c: ${name##*/} still not a regular file"
+    else
+      pass
+    fi
+  done
+done
+
+# A download recorded as unfinished, its record a link: the record and the
+# file it names go, nothing else.
+seed_all
+ln -s "$WORK/victim" "$PAGE.downloading"
+browse
+expect_run "download record as a link" 1 "$EX/outfile_1" "$PAGE1"
+expect_no_file "download record as a link: gone" "$PAGE.downloading"
+
+# The storage root a link to another directory: removed and made anew, by
+# the page request and by the playlist requests alike.
+for cmd in browse station fav; do
+  rm -rf "$ROOT" "$EX"/outfile_*
+  place rootlink "$ROOT"
+  cp "$PAGE1" "$EX/outfile_1"
+  $cmd
+  out=$EX/outfile_1 want=$PAGE1
+  [ $cmd = station ] && out=$EX/outfile_2 want=$CHANNELS
+  [ $cmd = fav ] && out=$EX/outfile_3 want=$CHANNELS
+  expect_run "storage root a link, $cmd" 1 "$out" "$want"
+  [ -d "$ROOT" ] && [ ! -L "$ROOT" ] && pass || fail "storage root a link, $cmd: no directory made"
+done
+
+finish
