@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Two runs of the same command at once, on the same listing or station, from
 # a cold cache, several rounds; GNU wget against tools/dirsim. Runs take
-# turns (a lock on the storage root's parent), so the second never reads the
+# turns (a lock file in the storage root), so the second never reads the
 # first's download half written: both runs succeed and give the whole
 # answer, no temporary file is left, each cache file is the service's whole
 # answer, and a run on its own afterwards gives the whole answer.
@@ -101,5 +101,32 @@ for cmd in station fav; do
   done
   echo "$cmd: $fails of $((2 * ROUNDS)) runs of the pairs failed"
 done
+
+# --- The lock held by another -----------------------------------------------------
+# A run waits while the lock is held, and goes on once it is free; it never
+# goes on unlocked: held longer than a run can take (two downloads at the
+# deadline, shortened here to 1 s, and a margin), the run fails. The
+# interface's files are left as they were.
+browse
+flock "$ROOT/.lock" sleep 2 &
+holder=$!
+sleep 0.5
+start=$SECONDS
+browse
+expect_status "lock held 2 s: waited" 1
+expect_answer "lock held 2 s" "$EX/outfile_1" "$PAGE1"
+[ $((SECONDS - start)) -ge 1 ] && pass || fail "lock held 2 s: did not wait"
+wait "$holder"
+flock "$ROOT/.lock" sleep 30 &
+holder=$!
+sleep 0.5
+start=$SECONDS
+RADIODIR_DOWNLOAD_DEADLINE=1 station
+took=$((SECONDS - start))
+expect_status "lock held for good" 0
+expect_answer "lock held for good" "$EX/outfile_2" -
+[ "$took" -ge 6 ] && [ "$took" -le 12 ] && pass || fail "lock held for good: gave up after $took s"
+kill "$holder"
+wait "$holder" 2>/dev/null
 
 finish
