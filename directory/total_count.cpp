@@ -12,7 +12,9 @@
 // unusual character references, declarations of another form, repeated or
 // very long names, very deep nesting) makes it give up, and then TinyXML
 // itself loads the file and the document is walked as before: the answer is
-// always the one TinyXML's walk gives.
+// always the one TinyXML's walk gives. A file left to TinyXML loads only
+// within the bounds of load_xml_file (its size, nesting, attributes and
+// document); the scanner itself needs no bound on the size.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,15 +26,18 @@
 
 #include "directory/total_probe.h"
 #include "directory/xml_file.h"
+#include "platform/limits.h"
 
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kLookahead = 64;          // longest look ahead of any step
-constexpr int kMaxDepth = 256;             // deeper documents go to TinyXML
+// Past these two bounds the scanner gives up, and load_xml_file does not hand
+// the file to TinyXML either, so no count ever comes from past them.
+constexpr int kMaxDepth = kXmlMaxDepth;
 constexpr size_t kNameArena = 4096;        // names of the open elements
-constexpr int kMaxAttributes = 32;         // per element, for the duplicate check
-constexpr size_t kAttributeArena = 1024;
+constexpr int kMaxAttributes = kXmlMaxAttributes;  // per element, for the duplicate check
+constexpr size_t kAttributeArena = 32 * kMaxAttributes;
 constexpr size_t kMaxDigits = 32;          // of a character reference
 
 // Bytes TinyXML takes as one character in UTF-8 mode (its lead-byte table):

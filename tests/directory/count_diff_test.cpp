@@ -18,6 +18,7 @@
 
 #include "directory/total_probe.h"
 #include "directory/xml_file.h"
+#include "platform/limits.h"
 
 namespace {
 
@@ -189,6 +190,22 @@ TEST(CountDiff, ListingsTakeTheScanner) {
     // What it does not follow goes to TinyXML.
     EXPECT_EQ(agree("<!DOCTYPE a><a><station/></a>"), 0);
     EXPECT_EQ(agree("<a><?pi?><station/></a>"), 0);
+    // It follows up to the nesting and attributes that TinyXML may load;
+    // past them, neither loads the file.
+    auto nested = [](int depth) {
+        std::string s = "<stationlist><station/>";
+        for (int i = 1; i < depth; ++i) s += "<a>";
+        for (int i = 1; i < depth; ++i) s += "</a>";
+        return s + "</stationlist>";
+    };
+    EXPECT_EQ(agree(nested(kXmlMaxDepth)), 1);
+    EXPECT_EQ(agree(nested(kXmlMaxDepth + 1)), 0);
+    EXPECT_EQ(counted(kPath).loaded, 0);
+    std::string attributes;  // names of 32 bytes each
+    for (int i = 100; i < 100 + kXmlMaxAttributes; ++i) attributes += " " + std::string(29, 'a') + std::to_string(i) + "='1'";
+    EXPECT_EQ(agree("<a><station" + attributes + "/></a>"), 1);
+    EXPECT_EQ(agree("<a><station" + attributes + " b='2'/></a>"), 0);
+    EXPECT_EQ(counted(kPath).loaded, 0);
 }
 
 TEST(CountDiff, MissingAndUnreadableFiles) {
