@@ -33,7 +33,10 @@ char* read_capped(FILE* f, size_t* length) {
         if (got < capacity || capacity == limit) break;
         const size_t bigger = capacity * 2 < limit ? capacity * 2 : limit;
         char* grown = static_cast<char*>(std::realloc(buf, bigger + kPadding));
-        if (grown == nullptr) break;
+        if (grown == nullptr) {
+            std::free(buf);
+            return nullptr;
+        }
         buf = grown;
         capacity = bigger;
     }
