@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "directory/xml_chars.h"
 #include "platform/limits.h"
 
 namespace {
@@ -58,24 +59,11 @@ struct Walk {
 // The byte at i; zero from the text's end on, as in the buffer behind it.
 inline int at(const Walk* w, size_t i) { return i < w->length ? w->text[i] : 0; }
 
-// isspace in the C locale (TinyXML's IsWhiteSpace); not zero.
-inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-// TinyXML's IsAlpha and IsAlphaNum: every byte from 127 up is a letter.
-inline bool is_alpha(int c) { return c >= 127 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
-inline bool is_hex(int c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-inline bool is_name_start(int c) { return is_alpha(c) || c == '_'; }
-inline bool is_name_char(int c) { return is_alpha(c) || is_digit(c) || c == '_' || c == '-' || c == '.' || c == ':'; }
-
-// Bytes of one character by its first byte (TinyXML's utf8ByteTable); the
-// bytes after the first are stepped over unseen.
-inline size_t char_len(int c) {
-    if (c < 0xC2) return 1;
-    if (c < 0xE0) return 2;
-    if (c < 0xF0) return 3;
-    if (c < 0xF5) return 4;
-    return 1;
-}
+using xml_chars::is_digit;
+using xml_chars::is_hex;
+using xml_chars::is_name_char;
+using xml_chars::is_name_start;
+using xml_chars::is_space;
 
 // StringEqual: `tag` stands at i, exactly or (for "<?xml" and the
 // declaration's attribute names) without regard to ASCII case.
@@ -156,12 +144,12 @@ size_t entity(const Walk* w, size_t i) {
     return i + 1;  // a lone "&": dropped
 }
 
-// GetChar at a byte that is not zero.
+// GetChar at a byte that is not zero: a reference, or one character of as
+// many bytes as its first byte tells, the others stepped over unseen.
 size_t next_char(const Walk* w, size_t i) {
     const int c = at(w, i);
-    const size_t n = char_len(c);
-    if (n == 1 && c == '&') return entity(w, i);
-    return i + n;
+    if (c == '&') return entity(w, i);
+    return i + static_cast<size_t>(xml_chars::char_len(static_cast<unsigned char>(c)));
 }
 
 // ReadText with every white space kept, up to a quote: an attribute value.
