@@ -24,28 +24,7 @@ MEMO=$TOTAL.count
 WORK=$(mktemp -d /tmp/bench.XXXXXX)
 mkdir -p "$ROOT"
 
-# mean_ms RUNS PREPARE CMD...: mean and standard deviation in ms ("M S").
-mean_ms() {
-  local runs=$1 prepare=$2
-  shift 2
-  local args=(-N --style none --warmup 2 --runs "$runs" --export-csv "$WORK/hf.csv")
-  [ -n "$prepare" ] && args+=(--prepare "$prepare")
-  hyperfine "${args[@]}" -i -- "$*" >/dev/null 2>&1
-  awk -F, 'NR == 2 { printf "%.2f %.2f\n", $2 * 1000, $3 * 1000 }' "$WORK/hf.csv"
-}
-
-# peak_kb PREPARE CMD...: the largest peak RSS (KiB) over RSS_RUNS runs.
-peak_kb() {
-  local prepare=$1 max=0 kb i
-  shift
-  for ((i = 0; i < RSS_RUNS; i++)); do
-    [ -n "$prepare" ] && $prepare
-    /usr/bin/time -f %M -o "$WORK/rss" "$@" >/dev/null 2>&1 || true
-    kb=$(tail -n 1 "$WORK/rss")
-    [ "$kb" -gt "$max" ] && max=$kb
-  done
-  echo "$max"
-}
+source "$(dirname "$0")/lib.sh"
 
 ROWS=()
 # row LABEL MEAN SD RSS BASE_MEAN BASE_LABEL BASE_RSS
@@ -155,6 +134,9 @@ done
 
 check "no download was attempted" test ! -e /tmp/bench-downloads
 
+# Sections that other benchmarks keep in the same file ("## " headings,
+# after this one's table) stay as they are.
+others=$(sed -n '/^## /,$p' "$OUT" 2>/dev/null || true)
 {
   echo "# Benchmark: GetActiveServers on big listings"
   echo
@@ -173,5 +155,6 @@ check "no download was attempted" test ! -e /tmp/bench-downloads
   echo "Checks:"
   echo
   printf '%s\n' "${CHECKS[@]}"
+  [ -z "$others" ] || printf '\n%s\n' "$others"
 } >"$OUT"
 cat "$OUT"

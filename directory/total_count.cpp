@@ -12,7 +12,9 @@
 // unusual character references, declarations of another form, repeated or
 // very long names, very deep nesting) makes it give up, and then TinyXML
 // itself loads the file and the document is walked as before: the answer is
-// always the one TinyXML's walk gives.
+// always the one TinyXML's walk gives. A file left to TinyXML loads only
+// within the bounds of load_xml_file (its size, nesting, attributes and
+// document); the scanner itself needs no bound on the size.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,38 +25,28 @@
 #include <cstring>
 
 #include "directory/total_probe.h"
+#include "directory/xml_chars.h"
 #include "directory/xml_file.h"
 #include "platform/files.h"
+#include "platform/limits.h"
 
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kLookahead = 64;          // longest look ahead of any step
-constexpr int kMaxDepth = 256;             // deeper documents go to TinyXML
+// Past these two bounds the scanner gives up, and load_xml_file does not hand
+// the file to TinyXML either, so no count ever comes from past them.
+constexpr int kMaxDepth = kXmlMaxDepth;
 constexpr size_t kNameArena = 4096;        // names of the open elements
-constexpr int kMaxAttributes = 32;         // per element, for the duplicate check
-constexpr size_t kAttributeArena = 1024;
+constexpr int kMaxAttributes = kXmlMaxAttributes;  // per element, for the duplicate check
+constexpr size_t kAttributeArena = 32 * kMaxAttributes;
 constexpr size_t kMaxDigits = 32;          // of a character reference
 
-// Bytes TinyXML takes as one character in UTF-8 mode (its lead-byte table):
-// 2 for C2-DF, 3 for E0-EF, 4 for F0-F4, 1 for everything else. It steps over
-// the following bytes without looking at them.
-inline int char_len(unsigned char c) {
-    if (c < 0xC2) return 1;
-    if (c < 0xE0) return 2;
-    if (c < 0xF0) return 3;
-    if (c < 0xF5) return 4;
-    return 1;
-}
-
-// isspace in the C locale, which is what TinyXML calls.
-inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-// TinyXML's IsAlpha and IsAlphaNum: every byte from 127 up is a letter.
-inline bool is_alpha(int c) { return c >= 127 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool is_alnum(int c) { return is_alpha(c) || (c >= '0' && c <= '9'); }
-inline bool is_name_start(int c) { return c >= 0 && (is_alpha(c) || c == '_'); }
-inline bool is_name_char(int c) { return c >= 0 && (is_alnum(c) || c == '_' || c == '-' || c == '.' || c == ':'); }
-inline bool is_hex(int c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+using xml_chars::char_len;
+using xml_chars::is_hex;
+using xml_chars::is_name_char;
+using xml_chars::is_name_start;
+using xml_chars::is_space;
 
 // The file as TinyXML sees it: CR LF and lone CR become LF, and the text ends
 // at the first zero byte.

@@ -3,7 +3,8 @@
 // input the two agree, failures included. Inputs: the test data and fuzz
 // corpus files, hand-made listings, every cut of a listing, and thousands of
 // seeded random edits of one. The scanner's own verdict is checked too, so
-// that listings keep taking the fast road.
+// that listings keep taking the fast road. On every input, too, the bounds
+// check in front of TinyXML sees no less of the parse than TinyXML builds.
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
@@ -17,7 +18,10 @@
 #include <vector>
 
 #include "directory/total_probe.h"
+#include "directory/xml_bounds.h"
 #include "directory/xml_file.h"
+#include "platform/limits.h"
+#include "xml_tree.h"
 
 namespace {
 
@@ -75,10 +79,28 @@ std::string shown(const std::string& s) {
     return s.size() > 400 ? out + "...(" + std::to_string(s.size()) + " bytes)" : out;
 }
 
+// What the bounds check found of TinyXML's parse against the document
+// TinyXML built (kept when the parse fails): the same nesting, the
+// attributes kept or one more (the one that failed), and no less heap than
+// a fresh heap would give it.
+void check_covers_parse(const std::string& label, const std::string& content) {
+    XmlShape shape;
+    TiXmlDocument doc(kPath.c_str());
+    load_xml_file(&doc, kPath.c_str(), &shape);
+    if (shape.depth > kXmlMaxDepth || shape.attributes > kXmlMaxAttributes || shape.node_bytes > kXmlMaxNodeBytes)
+        return;  // TinyXML never saw it
+    const xml_tree::Measure built = xml_tree::measure(doc);
+    EXPECT_EQ(shape.depth, built.depth) << label << " input: " << shown(content);
+    EXPECT_GE(shape.attributes, built.attributes) << label << " input: " << shown(content);
+    EXPECT_LE(shape.attributes, built.attributes + 1) << label << " input: " << shown(content);
+    EXPECT_GE(shape.node_bytes + built.slack, built.bytes) << label << " input: " << shown(content);
+}
+
 // Writes the content and compares; returns whether the scanner alone
 // decided (1), left it to TinyXML (0).
 int agree(const std::string& content, const std::string& label = "") {
     put(kPath, content);
+    check_covers_parse(label, content);
     const Answer want = reference(kPath);
     EXPECT_EQ(counted(kPath), want) << label << " input: " << shown(content);
     int32_t n = -1;
@@ -189,6 +211,22 @@ TEST(CountDiff, ListingsTakeTheScanner) {
     // What it does not follow goes to TinyXML.
     EXPECT_EQ(agree("<!DOCTYPE a><a><station/></a>"), 0);
     EXPECT_EQ(agree("<a><?pi?><station/></a>"), 0);
+    // It follows up to the nesting and attributes that TinyXML may load;
+    // past them, neither loads the file.
+    auto nested = [](int depth) {
+        std::string s = "<stationlist><station/>";
+        for (int i = 1; i < depth; ++i) s += "<a>";
+        for (int i = 1; i < depth; ++i) s += "</a>";
+        return s + "</stationlist>";
+    };
+    EXPECT_EQ(agree(nested(kXmlMaxDepth)), 1);
+    EXPECT_EQ(agree(nested(kXmlMaxDepth + 1)), 0);
+    EXPECT_EQ(counted(kPath).loaded, 0);
+    std::string attributes;  // names of 32 bytes each
+    for (int i = 100; i < 100 + kXmlMaxAttributes; ++i) attributes += " " + std::string(29, 'a') + std::to_string(i) + "='1'";
+    EXPECT_EQ(agree("<a><station" + attributes + "/></a>"), 1);
+    EXPECT_EQ(agree("<a><station" + attributes + " b='2'/></a>"), 0);
+    EXPECT_EQ(counted(kPath).loaded, 0);
 }
 
 TEST(CountDiff, MissingAndUnreadableFiles) {

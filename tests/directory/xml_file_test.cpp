@@ -1,7 +1,8 @@
 // The XML loader behind the page parser and the total count: the document
-// TinyXML's own LoadFile builds for every file that ends cleanly, and a
-// parse that never runs past the file's end for one that ends inside a
-// multi-byte character (found by fuzz/fuzz_total).
+// TinyXML's own LoadFile builds for every file that ends cleanly, a parse
+// that never runs past the file's end for one that ends inside a multi-byte
+// character (found by fuzz/fuzz_total), and the exact edges of the bounds
+// within which TinyXML gets a file at all.
 #include "directory/xml_file.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,10 @@
 
 #include "directory/page_parser.h"
 #include "directory/total_probe.h"
+#include "directory/xml_bounds.h"
+#include "platform/limits.h"
 #include "records/station_page.h"
+#include "xml_tree.h"
 
 namespace {
 
@@ -97,6 +101,73 @@ TEST(XmlFile, FileEndingInsideACharacterStopsAtTheEnd) {
     put("<a><station name=\"Late\" id=\"5\"/></a>\n<b><station name=\"\xe6");
     EXPECT_EQ(parse_homepage(kPath, nullptr), 0);
     EXPECT_EQ(station_page.stationtotal, 0);
+}
+
+std::string repeat(const std::string& part, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += part;
+    return s;
+}
+
+const char kNotLoaded[] = "<not loaded>";
+
+TEST(XmlFile, NestingLoadsUpTo256Elements) {
+    EXPECT_NE(with_loader(repeat("<a>", kXmlMaxDepth) + repeat("</a>", kXmlMaxDepth)), kNotLoaded);
+    EXPECT_EQ(with_loader(repeat("<a>", kXmlMaxDepth + 1) + repeat("</a>", kXmlMaxDepth + 1)), kNotLoaded);
+}
+
+// 120 KB that TinyXML descends into once per element, and only fails at the
+// end, if the stack lasts that long: a page without stations, a total file
+// without a count, and no crash.
+TEST(XmlFile, FortyThousandNestedElementsAreNotLoadable) {
+    put("<stationlist><station id=\"1\"/>" + repeat("<a>", 40000));
+    std::memset(&station_page, 0, sizeof station_page);
+    EXPECT_EQ(parse_homepage(kPath, nullptr), 0);
+    EXPECT_EQ(station_page.stationtotal, 0);
+    int32_t count = -1;
+    EXPECT_EQ(count_total_stations(kPath, &count), 0);
+    EXPECT_EQ(count, -1);
+}
+
+TEST(XmlFile, AnElementLoadsWithUpTo64Attributes) {
+    std::string attributes;
+    for (int i = 0; i < kXmlMaxAttributes; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+    EXPECT_NE(with_loader("<a" + attributes + "/>"), kNotLoaded);
+    EXPECT_EQ(with_loader("<a" + attributes + " b=\"\"/>"), kNotLoaded);
+}
+
+TEST(XmlFile, FilesLoadUpTo1MiB) {
+    std::string at_cap = "<a/>" + std::string(kXmlMaxFileSize - 4, '\n');
+    EXPECT_NE(with_loader(at_cap), kNotLoaded);
+    EXPECT_EQ(with_loader(at_cap + "\n"), kNotLoaded);
+    // A file that grows while it is read is read no further than one byte
+    // past the cap: here an endless one.
+    TiXmlDocument endless("/dev/zero");
+    EXPECT_FALSE(load_xml_file(&endless, "/dev/zero"));
+}
+
+// Empty elements in a root element, as many as the document may hold, then
+// one more. At the edge, the document TinyXML built takes the bound or a
+// little less, as the allocator reports it.
+TEST(XmlFile, TheDocumentMayTake8MiB) {
+    auto load = [](size_t elements, XmlShape* shape, xml_tree::Measure* real) {
+        put("<r>" + repeat("<a/>", elements) + "</r>");
+        TiXmlDocument doc(kPath);
+        const bool loaded = load_xml_file(&doc, kPath, shape);
+        *real = xml_tree::measure(doc);
+        return loaded;
+    };
+    XmlShape one, two, edge;
+    xml_tree::Measure real;
+    ASSERT_TRUE(load(1, &one, &real));
+    ASSERT_TRUE(load(2, &two, &real));
+    const uint64_t element = two.node_bytes - one.node_bytes;
+    const size_t most = static_cast<size_t>((kXmlMaxNodeBytes - (one.node_bytes - element)) / element);
+    ASSERT_TRUE(load(most, &edge, &real));
+    EXPECT_LE(real.bytes, kXmlMaxNodeBytes + real.slack);
+    EXPECT_GT(real.bytes, kXmlMaxNodeBytes / 10 * 9);
+    EXPECT_FALSE(load(most + 1, &edge, &real));
+    EXPECT_GT(edge.node_bytes, kXmlMaxNodeBytes);
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+// What a TinyXML document really holds, measured on the document itself:
+// its element nesting, the most attributes of one element, and the heap
+// its nodes and their strings take as the allocator reports it. Kept even
+// when the parse failed: TinyXML keeps every node it built.
+//
+// A block reused from freed memory may be up to two words bigger than asked
+// for (the allocator does not split off less than a minimal block), so a
+// document can hold up to `slack` bytes more than a fresh heap would give it.
+#pragma once
+
+#include <malloc.h>
+#include <tinyxml.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xml_tree {
+
+struct Measure {
+    int depth;
+    int attributes;
+    uint64_t bytes;
+    uint64_t slack;
+};
+
+// A block as the allocator holds it: what it lets the caller use, and the
+// size word in front.
+inline uint64_t block_of(const void* p, Measure* m) {
+    m->slack += 2 * sizeof(size_t);
+    return malloc_usable_size(const_cast<void*>(p)) + sizeof(size_t);
+}
+
+// A string's characters, unless they are kept inside its owner.
+inline uint64_t string_of(const void* owner, size_t owner_size, const char* chars, Measure* m) {
+    const char* o = static_cast<const char*>(owner);
+    return chars >= o && chars < o + owner_size ? 0 : block_of(chars, m);
+}
+
+inline void add_children(const TiXmlNode* parent, int depth, Measure* m) {
+    for (const TiXmlNode* n = parent->FirstChild(); n != nullptr; n = n->NextSibling()) {
+        m->bytes += block_of(n, m);
+        m->bytes += string_of(n, malloc_usable_size(const_cast<TiXmlNode*>(n)), n->Value(), m);
+        if (const TiXmlDeclaration* d = n->ToDeclaration()) {
+            m->bytes += string_of(d, sizeof *d, d->Version(), m) + string_of(d, sizeof *d, d->Encoding(), m) +
+                        string_of(d, sizeof *d, d->Standalone(), m);
+        }
+        if (const TiXmlElement* e = n->ToElement()) {
+            if (depth + 1 > m->depth) m->depth = depth + 1;
+            int attributes = 0;
+            for (const TiXmlAttribute* a = e->FirstAttribute(); a != nullptr; a = a->Next()) {
+                ++attributes;
+                m->bytes += block_of(a, m) + string_of(a, sizeof *a, a->Name(), m) + string_of(a, sizeof *a, a->Value(), m);
+            }
+            if (attributes > m->attributes) m->attributes = attributes;
+            add_children(n, depth + 1, m);
+        }
+    }
+}
+
+inline Measure measure(const TiXmlDocument& doc) {
+    Measure m = {0, 0, 0, 0};
+    add_children(&doc, 0, &m);
+    return m;
+}
+
+}  // namespace xml_tree
