@@ -12,7 +12,7 @@
 #include "playlist/channel_commands.h"
 #include "records/request_files.h"
 
-char builtin_dev_key[17] = "Lq3Vt8Nw5Rz1Hk6P";
+char builtin_dev_key[sizeof RADIODIR_DEV_KEY] = RADIODIR_DEV_KEY;
 
 namespace {
 

@@ -135,7 +135,7 @@ done
 check "no download was attempted" test ! -e /tmp/bench-downloads
 
 # Sections that other benchmarks keep in the same file ("## " headings,
-# after this one's table) stay as they are.
+# after this one's table: peak memory, the device binaries) stay as they are.
 others=$(sed -n '/^## /,$p' "$OUT" 2>/dev/null || true)
 {
   echo "# Benchmark: GetActiveServers on big listings"

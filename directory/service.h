@@ -5,8 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr const char kLegacyHost[] = "yp.shoutcast.com";  // listings and playlists
-inline constexpr const char kKeyedHost[] = "api.shoutcast.com";  // keyed queries
+#include "build_settings.h"
+
+// Set at build time (RADIODIR_LEGACY_HOST, RADIODIR_KEYED_HOST).
+inline constexpr const char kLegacyHost[] = RADIODIR_LEGACY_HOST;  // listings and playlists
+inline constexpr const char kKeyedHost[] = RADIODIR_KEYED_HOST;    // keyed queries
 
 inline constexpr int kPageSize = 20;
 inline constexpr int kUrlSize = 256;

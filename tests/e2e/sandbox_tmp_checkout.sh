@@ -34,13 +34,15 @@ mkdir -p "$CO/sub"
 echo "host only" >"$TMP/host-marker"
 SB=$CO/tools/sandbox
 
-# sandboxed OPTIONS... -- CMD...: runs the clone's sandbox; output in $OUT,
-# exit status in $RC.
+# sandboxed OPTIONS... -- CMD...: runs the clone's sandbox from the clone
+# (the sandbox also keeps the current directory, which may be anywhere under
+# /tmp, such as a build directory of a checkout there); output in $OUT, exit
+# status in $RC.
 OUT=""
 RC=0
 sandboxed() {
   RC=0
-  OUT=$("$SB" "$@" 2>&1) || RC=$?
+  OUT=$(cd "$CO" && "$SB" "$@" 2>&1) || RC=$?
 }
 
 for layout in "" --flash --no-exchange; do
