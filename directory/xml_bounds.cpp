@@ -1,5 +1,6 @@
-// The walk follows TinyXML 2.6.2's parser as Debian builds it (STL strings,
-// UTF-8 mode, white space condensed), function by function: Document::Parse,
+// The walk follows TinyXML 2.6.2's parser as the program loads with it
+// (UTF-8 mode, white space condensed; std::string or, in the device's
+// build, TinyXML's own strings), function by function: Document::Parse,
 // Node::Identify, Element::Parse and ReadValue, Attribute::Parse (quoted and
 // unquoted values), Text::Parse (CDATA too), Comment, Unknown, Declaration,
 // and below them ReadName, ReadText, GetChar, GetEntity and SkipWhiteSpace.
@@ -30,7 +31,8 @@ constexpr size_t kStop = static_cast<size_t>(-1);
 
 // libstdc++'s std::string keeps up to 15 characters in the object itself;
 // a longer one grows by doubling its capacity, from 15, one character or
-// one decoded character (at most 4 bytes) at a time.
+// one decoded character (at most 4 bytes) at a time. (TinyXML's own string,
+// without STL, is counted below.)
 constexpr size_t kInlineChars = 15;
 
 // The C library's allocator (glibc): a size word in front of each block,
@@ -88,10 +90,21 @@ uint64_t block(const Walk* w, uint64_t request) {
 }
 
 uint64_t string_heap(const Walk* w, size_t chars) {
+#ifdef TIXML_USE_STL
     if (chars <= kInlineChars) return 0;
     uint64_t capacity = kInlineChars;
     while (capacity < chars) capacity *= 2;
     return block(w, capacity + 1);
+#else
+    // TinyXML's own string (the device's build): every string of one
+    // character or more has a block of its own, two sizes and then the
+    // characters, grown by appending to the new length and the old
+    // capacity together.
+    if (chars == 0) return 0;
+    uint64_t capacity = 1;
+    while (capacity < chars) capacity = 2 * capacity + 1;
+    return block(w, 2 * sizeof(size_t) + capacity + sizeof(int));
+#endif
 }
 
 void add(Walk* w, uint64_t bytes) {
