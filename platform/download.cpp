@@ -114,7 +114,7 @@ int run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) {
 }
 
 // Records that `path` is being downloaded: 1 when the record is on disk.
-int journal_begin(const char* path) {
+int mark_download(const char* path) {
     char mark[kDownloadPathSize];
     if (!VxFormat(mark, sizeof mark, "%s%s", path, kMarkSuffix) || !clear_name(mark)) return 0;
     const int fd = open(mark, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -122,7 +122,7 @@ int journal_begin(const char* path) {
     return close(fd) == 0 ? 1 : (unlink(mark), 0);
 }
 
-void journal_end(const char* path) {
+void unmark_download(const char* path) {
     char mark[kDownloadPathSize];
     if (VxFormat(mark, sizeof mark, "%s%s", path, kMarkSuffix)) (void)unlink(mark);
 }
@@ -172,7 +172,7 @@ int ExecvCmdLimited(int count, const char* const* vec, int out_fd, uint32_t cap)
 int ExecvCmd(int count, const char* const* vec) { return ExecvCmdLimited(count, vec, -1, 0); }
 
 int download_to(const char* url, const char* out_path, uint32_t cap) {
-    if (!clear_name(out_path) || !journal_begin(out_path)) return 0;
+    if (!clear_name(out_path) || !mark_download(out_path)) return 0;
     int ok = 0;
     const int fd = open(out_path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -187,7 +187,7 @@ int download_to(const char* url, const char* out_path, uint32_t cap) {
         close(fd);
         if (ok != 1) remove_file(out_path);
     }
-    journal_end(out_path);
+    unmark_download(out_path);
     return ok;
 }
 

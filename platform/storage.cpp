@@ -33,35 +33,34 @@ constexpr int kLockPathSize = kStorageRootSize + sizeof kLockName;
 int lock_fd = -1;                     // held until the process ends
 char locked_root[kStorageRootSize];   // the storage root it guards
 
-// The lock file, opened for locking: a regular file of this user that
-// nobody else may open. Anything else at its name (a link, a FIFO, a
-// directory, another user's file) is replaced. Where the file system keeps
-// no owner or mode (FAT), the file is taken as it is: it is never replaced
-// while a run of the program may hold it. On a read-only file system,
-// where no run can change the cache, an existing lock file is opened for
-// reading (which is enough to lock it); kNoLockNeeded when there is none.
+// The lock file, opened for locking: a regular file that nobody else may
+// open. Anything else at its name (a link, a FIFO, a directory) is
+// replaced, and so is a file of another user, who could hold the lock for
+// ever; but not when the storage root has that owner too, as on a file
+// system that gives every file the same owner (FAT), where replacing it
+// would let two runs hold two locks. The mode is made 0600 where the file
+// system keeps one. On a read-only file system, where no run can change the
+// cache, an existing lock file is opened for reading (enough to lock it);
+// kNoLockNeeded when there is none.
 constexpr int kNoLockNeeded = -2;
-int open_lock_file(const char* path) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        struct stat st;
-        const bool present = lstat(path, &st) == 0;
-        if (present && (!S_ISREG(st.st_mode) || st.st_uid != geteuid())) {
-            if (!clear_name(path)) return -1;
-            continue;
-        }
-        int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EROFS) {
-            if (!present) return kNoLockNeeded;
-            fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        }
-        if (fd < 0) return -1;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
-            if ((st.st_mode & 077) != 0) (void)fchmod(fd, 0600);
-            return fd;
-        }
-        close(fd);  // changed under our feet
+int open_lock_file(const char* path, uid_t root_owner) {
+    struct stat st;
+    const bool present = lstat(path, &st) == 0;
+    if (present && (!S_ISREG(st.st_mode) || (st.st_uid != geteuid() && st.st_uid != root_owner)) &&
+        !clear_name(path))
+        return -1;
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EROFS) {
+        if (!present) return kNoLockNeeded;
+        fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }
-    return -1;
+    if (fd < 0) return -1;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // changed under our feet
+        close(fd);
+        return -1;
+    }
+    if ((st.st_mode & 077) != 0) (void)fchmod(fd, 0600);
+    return fd;
 }
 
 // Waits for the lock while another run holds it, at most as long as a run
@@ -119,7 +118,7 @@ int take_run_lock() {
     if (lstat(storage_root, &root) != 0 || !S_ISDIR(root.st_mode)) return 0;
     char path[kLockPathSize];
     if (!VxFormat(path, sizeof path, "%s/%s", storage_root, kLockName)) return 0;
-    const int fd = open_lock_file(path);
+    const int fd = open_lock_file(path, root.st_uid);
     if (fd == kNoLockNeeded) return 1;
     if (fd < 0) return 0;
     if (!wait_for_lock(fd)) {
