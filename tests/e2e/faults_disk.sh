@@ -122,6 +122,19 @@ browse
 expect_run "download record as a link" 1 "$EX/outfile_1" "$PAGE1"
 expect_no_file "download record as a link: gone" "$PAGE.downloading"
 
+# A page file edited or cut short: its last line must name a file directly
+# in the storage root, or the station's playlist is not fetched at all.
+for last in "$ROOT/../../outside" "$ROOT/sub/PopPage1" "PopPage1" ""; do
+  seed_all
+  rm -f "$PLS"
+  if [ -n "$last" ]; then sed "205s|.*|$last|" "$PAGE1" >"$EX/outfile_1"; else head -n 60 "$PAGE1" >"$EX/outfile_1"; fi
+  mark_log
+  station
+  expect_run "page file naming '$last'" 0 "$EX/outfile_2" -
+  expect_eq "page file naming '$last': nothing fetched" "" "$(new_requests)"
+  expect_eq "page file naming '$last': no playlist anywhere" "" "$(find /tmp /usr/local/etc -name '*_station1_*' ! -name 'favorite_*' 2>/dev/null)"
+done
+
 # The storage root a link to another directory: removed and made anew, by
 # the page request and by the playlist requests alike.
 for cmd in browse station fav; do
