@@ -103,7 +103,8 @@ uint64_t string_heap(const Walk* w, size_t chars) {
     if (chars == 0) return 0;
     uint64_t capacity = 1;
     while (capacity < chars) capacity = 2 * capacity + 1;
-    return block(w, 2 * sizeof(size_t) + capacity + sizeof(int));
+    constexpr size_t kHead = (2 * sizeof(size_t) + 1 + alignof(size_t) - 1) / alignof(size_t) * alignof(size_t);
+    return block(w, (kHead + capacity + sizeof(int) - 1) / sizeof(int) * sizeof(int));
 #endif
 }
 
@@ -325,8 +326,9 @@ size_t element(Walk* w, size_t i) {
             while (is_name_char(at(w, i))) ++i;
             w->name_at[depth - 1] = name;
             w->name_len[depth - 1] = i - name;
-            // The name, and the end tag "</name" made from it.
-            add(w, string_heap(w, i - name) + string_heap(w, i - name + 2));
+            // The name. (The end tag "</name" made from it lives only while
+            // the element is read: at most one per open element.)
+            add(w, string_heap(w, i - name));
             if (w->over || at(w, i) == 0) return kStop;
             int attributes = 0;
             for (;;) {

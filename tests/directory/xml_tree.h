@@ -30,10 +30,20 @@ inline uint64_t block_of(const void* p, Measure* m) {
     return malloc_usable_size(const_cast<void*>(p)) + sizeof(size_t);
 }
 
-// A string's characters, unless they are kept inside its owner.
+// A string's block, if it has one of its own.
 inline uint64_t string_of(const void* owner, size_t owner_size, const char* chars, Measure* m) {
+#ifdef TIXML_USE_STL
+    // std::string: no block when the characters are kept inside the owner.
     const char* o = static_cast<const char*>(owner);
     return chars >= o && chars < o + owner_size ? 0 : block_of(chars, m);
+#else
+    // TinyXML's own string: no block when it is the shared empty one; else
+    // the characters stand behind two sizes at the start of its block.
+    (void)owner;
+    (void)owner_size;
+    static const TiXmlString empty;
+    return chars == empty.c_str() ? 0 : block_of(chars - 2 * sizeof(size_t), m);
+#endif
 }
 
 inline void add_children(const TiXmlNode* parent, int depth, Measure* m) {
