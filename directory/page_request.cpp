@@ -156,7 +156,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     if (plan != kPlanOk) return 0;
     page->pagenum = q.pagenum;
 
-    if (cached_file_usable(q.cache_path)) {
+    if (cached_file_usable(q.cache_path, kPageCap)) {
         std::printf("%s is exist\n", q.cache_path);
     } else {
         std::printf("\n\nzavadod::station path=%s\n", q.url);

@@ -40,7 +40,7 @@ int16_t probe_page_total(const char* page_url, const char* page_base) {
     std::printf("\n\nzavadod::total path=%s\n", url);
     std::printf("zavadod::total down_file=%s\n", path);
 
-    if (cached_file_usable(path)) {
+    if (cached_file_usable(path, kTotalCap)) {
         std::printf("%s is exist\n", path);
     } else {
         // Whatever count was kept described a file that is gone.

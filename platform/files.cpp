@@ -103,13 +103,15 @@ int free_file(char** buffer) {
     return 1;
 }
 
-bool cached_file_usable(const char* path) {
+bool cached_file_usable(const char* path, uint32_t cap) {
     const int fd = open_regular(path);
     if (fd < 0) return false;
     char probe[10];
     const ssize_t got = read(fd, probe, sizeof probe);
+    struct stat st;
+    const bool within = fstat(fd, &st) == 0 && st.st_size <= static_cast<off_t>(cap);
     close(fd);
-    if (got >= 1) return true;
+    if (got >= 1 && within) return true;
     remove_file(path);
     return false;
 }
@@ -156,11 +158,9 @@ uint32_t temp_tag() {
     static uint32_t counter = 0;
     timespec now = {};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    char seed[32];
     const long parts[] = {static_cast<long>(getpid()), static_cast<long>(now.tv_nsec),
                           static_cast<long>(now.tv_sec), static_cast<long>(++counter)};
-    std::memcpy(seed, parts, sizeof parts);
-    return fnv1a32(seed, sizeof parts);
+    return fnv1a32(reinterpret_cast<const char*>(parts), sizeof parts);
 }
 
 }  // namespace

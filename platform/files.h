@@ -27,10 +27,12 @@ char* read_file(const char* path, uint32_t* length, uint32_t max = UINT32_MAX);
 int free_file(char** buffer);
 
 // Is there a cached copy to reuse? Reads up to 10 bytes of a regular file
-// reached without a symbolic link: true when it has at least one. An empty
-// or unreadable file is removed, to be fetched anew; anything else at the
-// name (a link, a FIFO, a directory) is left for the download to clear.
-bool cached_file_usable(const char* path);
+// reached without a symbolic link: true when it has at least one and no
+// more than `cap` (the download cap of its kind: a longer file never came
+// from a download). An empty, unreadable or oversized file is removed, to be
+// fetched anew; anything else at the name (a link, a FIFO, a directory) is
+// left for the download to clear.
+bool cached_file_usable(const char* path, uint32_t cap);
 
 // Removes one file; a missing file is not an error. No shell is involved.
 void remove_file(const char* path);

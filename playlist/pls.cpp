@@ -113,7 +113,7 @@ int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
     if (locked != 1 || !name_fits) return 0;
     if (favourite == 0 && !page_name_in_root(station_page.pagefilename)) return 0;
 
-    if (cached_file_usable(name)) {
+    if (cached_file_usable(name, kPlaylistCap)) {
         std::printf("%s is exist\n", name);
     } else {
         char url[kUrlSize];

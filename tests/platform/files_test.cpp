@@ -278,15 +278,17 @@ TEST(RemoveFiles, OneFileByItsExactNameAndNothingElse) {
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"Heavy", "adir", "other.pls"}));
 }
 
-TEST(CachedFileUsable, KeepsAFileWithContentAndRemovesAnEmptyOne) {
+TEST(CachedFileUsable, KeepsAFileWithContentAndRemovesAnEmptyOrOversizedOne) {
     ScratchDir dir;
     write_bytes(dir / "full.html", "<?xml");
     write_bytes(dir / "one.pls", "[");
     write_bytes(dir / "empty.html", "");
-    EXPECT_TRUE(cached_file_usable((dir / "full.html").c_str()));
-    EXPECT_TRUE(cached_file_usable((dir / "one.pls").c_str()));
-    EXPECT_FALSE(cached_file_usable((dir / "empty.html").c_str()));
-    EXPECT_FALSE(cached_file_usable((dir / "missing.html").c_str()));
+    write_bytes(dir / "big.pls", "[playlist]\n");
+    EXPECT_TRUE(cached_file_usable((dir / "full.html").c_str(), 5));
+    EXPECT_TRUE(cached_file_usable((dir / "one.pls").c_str(), 5));
+    EXPECT_FALSE(cached_file_usable((dir / "empty.html").c_str(), 5));
+    EXPECT_FALSE(cached_file_usable((dir / "missing.html").c_str(), 5));
+    EXPECT_FALSE(cached_file_usable((dir / "big.pls").c_str(), 10));  // 11 bytes
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"full.html", "one.pls"}));
     EXPECT_EQ(read_bytes(dir / "full.html"), "<?xml");
 }
