@@ -6,8 +6,8 @@
 
 #include "diag/debug_log.h"
 #include "directory/page_request.h"
-#include "platform/files.h"
-#include "platform/storage.h"
+#include "platform/safe_files.h"
+#include "platform/storage_root.h"
 #include "platform/text.h"
 #include "playlist/channel_commands.h"
 #include "records/request_files.h"

@@ -11,7 +11,7 @@
 
 #include <tinyxml.h>
 
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 
 int main(int argc, char** argv) {
     const bool document = argc == 3 && std::strcmp(argv[1], "--document") == 0;

@@ -8,7 +8,7 @@
 #include "directory/service.h"
 #include "directory/xml_file.h"
 #include "platform/text.h"
-#include "records/station_page.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -47,9 +47,9 @@ void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* stat
             if (devKey != nullptr) {
                 char key[3 * kUrlSize];
                 percent_encode(key, sizeof key, devKey);
-                VxFormat(path, sizeof path, "%s?id=%s&k=%s", base, id, key);
+                format_text(path, sizeof path, "%s?id=%s&k=%s", base, id, key);
             } else {
-                VxFormat(path, sizeof path, "%s?id=%s", base, id);
+                format_text(path, sizeof path, "%s?id=%s", base, id);
             }
             store_value(row->tuneinpath, path);
         } else if (std::strcmp(name, "genre") == 0) {
@@ -70,17 +70,16 @@ void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* stat
 
 }  // namespace
 
-int fill_genre_lists() {
-    StationPage& page = station_page;
-    VxStrCopyZ(page.genreprefix, "sgenre=", sizeof page.genreprefix);
-    for (int i = 0; i < kGenres; ++i) VxStrCopyZ(page.genrename[i], kGenreNames[i], sizeof page.genrename[i]);
-    for (int i = 0; i < kGenres; ++i) VxStrCopyZ(page.genrevalue[i], kGenreNames[i], sizeof page.genrevalue[i]);
+int fill_genre_lists(StationPage* page) {
+    copy_text(page->genreprefix, "sgenre=", sizeof page->genreprefix);
+    for (int i = 0; i < kGenres; ++i) copy_text(page->genrename[i], kGenreNames[i], sizeof page->genrename[i]);
+    for (int i = 0; i < kGenres; ++i) copy_text(page->genrevalue[i], kGenreNames[i], sizeof page->genrevalue[i]);
     return kGenres;
 }
 
-int parse_homepage(const char* path, const char* devKey) {
+int parse_homepage(StationPage* page, const char* path, const char* devKey) {
     std::printf("parse_homepage::%s\n", path);
-    fill_genre_lists();
+    fill_genre_lists(page);
 
     TiXmlDocument doc(path);
     if (!load_xml_file(&doc, path)) {
@@ -89,7 +88,6 @@ int parse_homepage(const char* path, const char* devKey) {
     }
     char base[61] = {};
     uint16_t rows = 0;
-    StationPage& page = station_page;
     for (const TiXmlNode* top = doc.FirstChild(); top != nullptr; top = top->NextSibling()) {
         for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling()) {
             if (c->Type() != TiXmlNode::TINYXML_ELEMENT) continue;
@@ -104,11 +102,11 @@ int parse_homepage(const char* path, const char* devKey) {
                     store_value(base, first->Value());
             } else if (std::strcmp(e->Value(), "station") == 0) {
                 if (rows >= kPageStations) break;
-                fill_station(&page.stations[rows], rows, e, base, devKey);
+                fill_station(&page->stations[rows], rows, e, base, devKey);
                 ++rows;
             }
         }
     }
-    page.stationtotal = rows;
+    page->stationtotal = rows;
     return 1;
 }

@@ -1,8 +1,10 @@
-// Fills the station rows and genre lists of station_page from a cached page.
+// Fills the station rows and genre lists of a page record from a cached page.
 #pragma once
 
+#include "records/station_page.h"
+
 // Sets genreprefix and the two lists of 19 genres; returns 19.
-int fill_genre_lists();
+int fill_genre_lists(StationPage* page);
 // 1 when the XML page was loaded and walked, 0 when it could not be loaded
-// (stationtotal then stays 0). The caller clears station_page first.
-int parse_homepage(const char* path, const char* devKey);
+// (stationtotal then stays 0). The caller clears the page first.
+int parse_homepage(StationPage* page, const char* path, const char* devKey);

@@ -8,6 +8,8 @@
 
 inline constexpr int kLinkCopySize = 64;
 inline constexpr int kCachePathSize = 100;
+// A listing's total file: the page's path up to its "Page", "PageTotal.xml".
+inline constexpr int kTotalPathSize = kCachePathSize + 8;
 
 // What a page link, search text and key turn into, before anything is fetched.
 struct PageQuery {
@@ -21,13 +23,15 @@ struct PageQuery {
     char page_base[104];        // cache path without ".html": pagefilename
     char cache_path[kCachePathSize];
     char url[kUrlSize];
+    char total_url[kUrlSize];   // the whole listing, for its page count
+    char total_path[kTotalPathSize];
 };
 
 enum PlanResult { kPlanOk = 1, kPlanNoKey = 0, kPlanTooLong = -1 };
 
 // Link grammar, query mode (the search override included), cache names and
-// URL. kPlanNoKey: the link has neither "startat=" nor "sgenre=";
-// kPlanTooLong: a cache name or the URL would not fit its buffer.
+// URLs. kPlanNoKey: the link has neither "startat=" nor "sgenre=";
+// kPlanTooLong: a cache name or a URL would not fit its buffer.
 PlanResult plan_page_query(PageQuery* q, const char* pageHref, const char* SearchKey, const char* devKey,
                            const char* root);
 

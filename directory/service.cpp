@@ -4,7 +4,7 @@
 
 #include "platform/text.h"
 
-int percent_encode(char* dst, size_t size, const char* src) {
+bool percent_encode(char* dst, size_t size, const char* src) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     size_t n = 0;
     for (const unsigned char* s = reinterpret_cast<const unsigned char*>(src); *s != 0; ++s) {
@@ -14,7 +14,7 @@ int percent_encode(char* dst, size_t size, const char* src) {
         const size_t need = plain ? 1 : 3;
         if (n + need >= size) {
             dst[n] = '\0';
-            return 0;
+            return false;
         }
         if (plain) {
             dst[n++] = static_cast<char>(c);
@@ -25,32 +25,30 @@ int percent_encode(char* dst, size_t size, const char* src) {
         }
     }
     dst[n] = '\0';
-    return 1;
+    return true;
 }
 
-int build_page_url(char* url, size_t size, QueryMode mode, const char* devKey, const char* genre,
-                   const char* search, int offset) {
+bool build_listing_url(char* url, size_t size, QueryMode mode, const char* devKey, const char* genre,
+                       const char* search) {
     // Encoded values are at most three times their text; every input is
     // bounded by its caller's buffer, so these never cut.
     char key[3 * kUrlSize];
     char value[3 * kUrlSize];
     key[0] = value[0] = '\0';
-    if (devKey != nullptr && !percent_encode(key, sizeof key, devKey)) return 0;
-    if (mode == kModeGenre && !percent_encode(value, sizeof value, genre)) return 0;
-    if (mode == kModeSearch && !percent_encode(value, sizeof value, search)) return 0;
+    if (devKey != nullptr && !percent_encode(key, sizeof key, devKey)) return false;
+    if (mode == kModeGenre && !percent_encode(value, sizeof value, genre)) return false;
+    if (mode == kModeSearch && !percent_encode(value, sizeof value, search)) return false;
 
     const char* what = mode == kModeSearch ? "search" : "genre";
     const char* val = mode == kModeAll ? "all" : value;
     if (devKey != nullptr) {
         const char* path = mode == kModeSearch ? "/legacy/stationsearch" : "/legacy/genresearch";
-        return VxFormat(url, size, "http://%s%s?k=%s&%s=%s&limit=%d,%d", kKeyedHost, path, key, what, val, offset,
-                        kPageSize);
+        return format_text(url, size, "http://%s%s?k=%s&%s=%s", kKeyedHost, path, key, what, val);
     }
-    return VxFormat(url, size, "http://%s/sbin/newxml.phtml?%s=%s&limit=%d,%d", kLegacyHost, what, val, offset,
-                    kPageSize);
+    return format_text(url, size, "http://%s/sbin/newxml.phtml?%s=%s", kLegacyHost, what, val);
 }
 
-int build_playlist_url(char* url, size_t size, const char* tuneinpath) {
+bool build_playlist_url(char* url, size_t size, const char* tuneinpath) {
     const int len = static_cast<int>(std::strcspn(tuneinpath, "\r\n"));
-    return VxFormat(url, size, "http://%s%.*s", kLegacyHost, len, tuneinpath);
+    return format_text(url, size, "http://%s%.*s", kLegacyHost, len, tuneinpath);
 }

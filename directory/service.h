@@ -16,13 +16,15 @@ inline constexpr int kUrlSize = 256;
 
 enum QueryMode : uint8_t { kModeAll = 0, kModeGenre = 1, kModeSearch = 2 };
 
-// Every byte other than A-Z a-z 0-9 - . _ ~ as "%XX". 1 when it fitted.
-int percent_encode(char* dst, size_t size, const char* src);
+// Every byte other than A-Z a-z 0-9 - . _ ~ as "%XX". True when it fitted.
+bool percent_encode(char* dst, size_t size, const char* src);
 
-// The page query URL for `mode` (genre or search text as the mode needs;
-// a null `devKey` selects the legacy listing endpoint). 1 when it fitted.
-int build_page_url(char* url, size_t size, QueryMode mode, const char* devKey, const char* genre,
-                   const char* search, int offset);
+// The URL of a whole listing for `mode` (genre or search text as the mode
+// needs; a null `devKey` selects the legacy listing endpoint): what its
+// total file is fetched from. A page of it adds "&limit=OFFSET,20".
+// True when it fitted.
+bool build_listing_url(char* url, size_t size, QueryMode mode, const char* devKey, const char* genre,
+                       const char* search);
 
 // "http://" legacy host, then `tuneinpath` up to its first CR or LF.
-int build_playlist_url(char* url, size_t size, const char* tuneinpath);
+bool build_playlist_url(char* url, size_t size, const char* tuneinpath);

@@ -24,10 +24,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "directory/xml_chars.h"
 #include "directory/xml_file.h"
-#include "platform/files.h"
+#include "platform/safe_files.h"
 #include "platform/limits.h"
 
 namespace {
@@ -429,7 +429,7 @@ int scan_file(int fd, int32_t* count) {
 
 }  // namespace
 
-int walk_total_stations(const char* path, int32_t* count) {
+static int walk_total_stations(const char* path, int32_t* count) {
     TiXmlDocument doc(path);
     if (!load_xml_file(&doc, path)) return 0;
     int32_t n = 0;
@@ -448,7 +448,7 @@ int scan_total_stations(const char* path, int32_t* count) {
     return scanned;
 }
 
-int count_total_stations(const char* path, int32_t* count) {
+bool count_total_stations(const char* path, int32_t* count) {
     const int fd = open_regular(path);
     if (fd < 0) return 0;  // TinyXML cannot open it either
     const int scanned = scan_file(fd, count);

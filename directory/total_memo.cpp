@@ -8,13 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "directory/total_probe.h"
-#include "platform/files.h"
+#include "directory/xml_walk.h"
+#include "platform/safe_files.h"
 #include "platform/text.h"
 
 namespace {
-
-constexpr int kMemoPathSize = 288;  // a total path (at most 255) and ".count"
 
 // The memo's bytes, little-endian whatever the machine:
 //   0  "RDCOUNT" and the format version 1 (8 bytes)
@@ -107,20 +105,20 @@ void write_memo(const char* total_path, const Identity& id, int32_t count) {
     // (empty) directory there goes first.
     struct stat st;
     if (lstat(memo, &st) == 0 && S_ISDIR(st.st_mode)) (void)clear_name(memo);
-    if (!written || !closed || std::rename(tmp, memo) != 0) (void)unlink(tmp);
+    if (!written || !closed || std::rename(tmp, memo) != 0) remove_file(tmp);
 }
 
 }  // namespace
 
-int total_memo_path(char* out, size_t size, const char* total_path) {
-    return VxFormat(out, size, "%s%s", total_path, kMemoSuffix);
+bool total_memo_path(char* out, size_t size, const char* total_path) {
+    return format_text(out, size, "%s%s", total_path, kMemoSuffix);
 }
 
-int read_total_memo(const char* total_path, int32_t* count) {
+bool read_total_memo(const char* total_path, int32_t* count) {
     char memo[kMemoPathSize];
-    if (!total_memo_path(memo, sizeof memo, total_path)) return 0;
+    if (!total_memo_path(memo, sizeof memo, total_path)) return false;
     const int fd = open_regular(memo);
-    if (fd < 0) return 0;
+    if (fd < 0) return false;
     unsigned char m[kMemoSize + 1];  // one byte more shows a memo too long
     size_t got = 0;
     for (;;) {
@@ -136,23 +134,18 @@ int read_total_memo(const char* total_path, int32_t* count) {
     int32_t n = 0;
     if (got != kMemoSize || !decode(m, &kept, &n) ||
         !identity_of(total_path, &now) || !same(kept, now))
-        return 0;
+        return false;
     *count = n;
-    return 1;
+    return true;
 }
 
-int count_total_stations_memo(const char* total_path, int32_t* count) {
-    if (read_total_memo(total_path, count)) return 1;
+bool count_total_stations_memo(const char* total_path, int32_t* count) {
+    if (read_total_memo(total_path, count)) return true;
     Identity before;
     Identity after;
     const bool known = identity_of(total_path, &before);
-    if (!count_total_stations(total_path, count)) return 0;
+    if (!count_total_stations(total_path, count)) return false;
     // Kept only when the file counted is the one the memo will name.
     if (known && identity_of(total_path, &after) && same(before, after)) write_memo(total_path, before, *count);
-    return 1;
-}
-
-void remove_total_memo(const char* total_path) {
-    char memo[kMemoPathSize];
-    if (total_memo_path(memo, sizeof memo, total_path)) (void)unlink(memo);
+    return true;
 }

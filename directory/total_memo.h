@@ -14,19 +14,16 @@
 #include <cstdint>
 
 inline constexpr char kMemoSuffix[] = ".count";
+inline constexpr int kMemoPathSize = 288;  // a total path (at most 255) and ".count"
 
-// "<total path>.count"; 0 when it does not fit.
-int total_memo_path(char* out, size_t size, const char* total_path);
+// "<total path>.count"; false when it does not fit.
+bool total_memo_path(char* out, size_t size, const char* total_path);
 
-// 1 with *count set when the memo is intact and describes the total file as
-// it is now; only the memo is read, the total file is only looked at (stat).
-int read_total_memo(const char* total_path, int32_t* count);
+// True with *count set when the memo is intact and describes the total file
+// as it is now; only the memo is read, the total file is only looked at.
+bool read_total_memo(const char* total_path, int32_t* count);
 
-// count_total_stations through the memo: the memo's count when it holds,
-// else a fresh count, kept in a new memo (written beside it and renamed into
-// place) when the file did not change while it was counted. The same answer
-// as count_total_stations.
-int count_total_stations_memo(const char* total_path, int32_t* count);
-
-// Removes the memo of a total file; a missing memo is not an error.
-void remove_total_memo(const char* total_path);
+// count_total_stations (xml_walk.h) through the memo: the memo's count when
+// it holds, else a fresh count, kept in a new memo (written beside it and
+// renamed into place) when the file did not change while it was counted.
+bool count_total_stations_memo(const char* total_path, int32_t* count);

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "directory/xml_bounds.h"
-#include "platform/files.h"
+#include "platform/safe_files.h"
 #include "platform/limits.h"
 
 namespace {

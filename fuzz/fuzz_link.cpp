@@ -9,7 +9,7 @@
 
 #include "directory/page_request.h"
 #include "fuzz/fuzz_common.h"
-#include "platform/storage.h"
+#include "platform/storage_root.h"
 
 namespace {
 

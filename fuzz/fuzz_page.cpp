@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(&station_page, 0, sizeof station_page);
     // Both endpoints: keyed (the key goes into every tuneinpath) and legacy.
     const char* key = size % 2 == 0 ? "Lq3Vt8Nw5Rz1Hk6P" : nullptr;
-    if (parse_homepage(kPath, key) == 0) fuzz_check(station_page.stationtotal == 0, "stations from a page that did not load");
+    if (parse_homepage(&station_page, kPath, key) == 0) fuzz_check(station_page.stationtotal == 0, "stations from a page that did not load");
     check_page(station_page);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "fuzz/fuzz_common.h"
 
 namespace {

@@ -1,36 +1,16 @@
 #include "platform/download.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "diag/debug_log.h"
-#include "platform/files.h"
-#include "platform/limits.h"
+#include "platform/downloader.h"
+#include "platform/safe_files.h"
 #include "platform/text.h"
 
-const char* const wget_args[kWgetSlots] = {
-    "/sbin/wget", "-t", "1", "-T", "30", "-nd", nullptr, "-O", nullptr, nullptr,
-};
-
 namespace {
-
-// How often a running download's file size is looked at (the child's end
-// wakes the wait at once). A file may pass its cap by what the downloader
-// writes within one tick before it is killed. A size limit on the child
-// (RLIMIT_FSIZE) would be exact, but it also strikes the downloader's own
-// progress output when that goes to a log file already larger than the cap.
-constexpr long kWatchTickMs = 10;
 
 // The record of a download in flight: an empty file beside the cache file,
 // named after it with this suffix, made before the downloader starts and
@@ -40,91 +20,20 @@ constexpr long kWatchTickMs = 10;
 // cache or temporary name ends so.
 constexpr char kMarkSuffix[] = ".downloading";
 
-// In the child, before exec: its own process group (so that it can be
-// killed with whatever it starts), and death with the program, so that a
-// run killed by the interface does not leave a downloader writing on.
-void prepare_child(pid_t parent, const sigset_t* mask) {
-    (void)setpgid(0, 0);
-    (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(-1);  // the program is gone already
-    (void)sigprocmask(SIG_SETMASK, mask, nullptr);
-}
-
-// Waits for the child to end, without reaping it, until the deadline or
-// until the watched file passes the cap. 1 when it ended by itself.
-int watch(pid_t child, const sigset_t* chld, int out_fd, uint32_t cap) {
-    const long long deadline = monotonic_ms() + 1000LL * download_deadline_sec();
-    for (;;) {
-        siginfo_t info;
-        std::memset(&info, 0, sizeof info);
-        const int r = waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
-        if (r == 0 && info.si_pid == child) return 1;
-        if (r != 0 && errno != EINTR) return 1;  // nothing to wait for: reaped below
-        struct stat st;
-        if (cap != 0 && out_fd >= 0 && fstat(out_fd, &st) == 0 && st.st_size > static_cast<off_t>(cap)) return 0;
-        const long long left = deadline - monotonic_ms();
-        if (left <= 0) return 0;
-        const long long tick = left < kWatchTickMs ? left : kWatchTickMs;
-        const timespec pause = {static_cast<time_t>(tick / 1000), static_cast<long>(tick % 1000) * 1000000L};
-        (void)sigtimedwait(chld, nullptr, &pause);
-    }
-}
-
-// The child's wait status, once it has ended or been killed with its group.
-int run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) {
-    // SIGCHLD held back, so that the child's end can be waited for with a
-    // time-out; its disposition must not be "ignore" (inherited from the
-    // caller), or the child would be reaped behind the program's back.
-    sigset_t chld;
-    sigset_t old_mask;
-    sigemptyset(&chld);
-    sigaddset(&chld, SIGCHLD);
-    (void)sigprocmask(SIG_BLOCK, &chld, &old_mask);
-    struct sigaction dfl;
-    struct sigaction old_action;
-    std::memset(&dfl, 0, sizeof dfl);
-    dfl.sa_handler = SIG_DFL;
-    (void)sigaction(SIGCHLD, &dfl, &old_action);
-
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child == 0) {
-        prepare_child(parent, &old_mask);
-        execv(vec[0], const_cast<char* const*>(vec));
-        _exit(-1);
-    }
-    int ran = 0;
-    if (child > 0) {
-        (void)setpgid(child, child);  // done by both, whichever comes first
-        const int ended = watch(child, &chld, out_fd, cap);
-        // The group goes in any case: what the downloader started must not
-        // write on after it. The child is not reaped yet, so its process
-        // group cannot be anybody else's.
-        (void)kill(-child, SIGKILL);
-        if (!ended) (void)kill(child, SIGKILL);
-        pid_t r;
-        do {
-            r = waitpid(child, status, 0);
-        } while (r < 0 && errno == EINTR);
-        ran = r == child;
-    }
-    (void)sigaction(SIGCHLD, &old_action, nullptr);
-    (void)sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-    return ran;
-}
-
-// Records that `path` is being downloaded: 1 when the record is on disk.
-int mark_download(const char* path) {
+// Records that `path` is being downloaded: true when the record is on disk.
+bool mark_download(const char* path) {
     char mark[kDownloadPathSize];
-    if (!VxFormat(mark, sizeof mark, "%s%s", path, kMarkSuffix) || !clear_name(mark)) return 0;
+    if (!format_text(mark, sizeof mark, "%s%s", path, kMarkSuffix) || !clear_name(mark)) return false;
     const int fd = open(mark, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return 0;
-    return close(fd) == 0 ? 1 : (unlink(mark), 0);
+    if (fd < 0) return false;
+    if (close(fd) == 0) return true;
+    remove_file(mark);
+    return false;
 }
 
 void unmark_download(const char* path) {
     char mark[kDownloadPathSize];
-    if (VxFormat(mark, sizeof mark, "%s%s", path, kMarkSuffix)) (void)unlink(mark);
+    if (format_text(mark, sizeof mark, "%s%s", path, kMarkSuffix)) remove_file(mark);
 }
 
 // Same file at `path` as the one open on `fd`, reached without a link?
@@ -137,55 +46,20 @@ bool still_ours(int fd, const char* path) {
 
 }  // namespace
 
-long long monotonic_ms() {
-    timespec t = {};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
-int download_deadline_sec() {
-    const char* setting = std::getenv("RADIODIR_DOWNLOAD_DEADLINE");
-    if (setting == nullptr) return kDownloadDeadlineSec;
-    const int sec = std::atoi(setting);
-    return sec > 0 && sec < kDownloadDeadlineSec ? sec : kDownloadDeadlineSec;
-}
-
-int ExecvCmdLimited(int count, const char* const* vec, int out_fd, uint32_t cap) {
-    udp_log_argv("ExecvCmd", 73, kSrcLogic, count, vec);
-    std::printf("%s\n", vec[kWgetUrlSlot] != nullptr ? vec[kWgetUrlSlot] : "(null)");
-    // The child inherits stdio buffers: flush them so that nothing is
-    // written twice and the URL line comes before the downloader's output.
-    std::fflush(nullptr);
-
-    int status = 0;
-    if (!run_watched(vec, out_fd, cap, &status)) return 0;
-    if (WIFEXITED(status)) {
-        if (WEXITSTATUS(status) == 0) return 1;
-        std::printf("exec ");
-        for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);
-        std::printf("failed\n");
-        return 0;
-    }
-    return 0;  // ended by a signal, ours or another
-}
-
-int ExecvCmd(int count, const char* const* vec) { return ExecvCmdLimited(count, vec, -1, 0); }
-
-int download_to(const char* url, const char* out_path, uint32_t cap) {
-    if (!clear_name(out_path) || !mark_download(out_path)) return 0;
-    int ok = 0;
+bool download_to(const char* url, const char* out_path, uint32_t cap) {
+    if (!clear_name(out_path) || !mark_download(out_path)) return false;
+    bool ok = false;
     const int fd = open(out_path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
         const char* vec[kWgetSlots];
         for (int i = 0; i < kWgetSlots; ++i) vec[i] = wget_args[i];
         vec[kWgetUrlSlot] = url;
         vec[kWgetOutSlot] = out_path;
-        ok = ExecvCmdLimited(kWgetSlots, vec, fd, cap);
         // The downloader opens the name itself: it must have written the
         // very file made here.
-        if (ok == 1 && !still_ours(fd, out_path)) ok = 0;
+        ok = ExecvCmd(kWgetSlots, vec, fd, cap) == 1 && still_ours(fd, out_path);
         close(fd);
-        if (ok != 1) remove_file(out_path);
+        if (!ok) remove_file(out_path);
     }
     unmark_download(out_path);
     return ok;
@@ -200,6 +74,6 @@ bool is_download_mark(const char* name) {
 void clear_interrupted_download(const char* dir, const char* mark) {
     char path[kDownloadPathSize];
     const int len = static_cast<int>(std::strlen(mark) - (sizeof kMarkSuffix - 1));
-    if (VxFormat(path, sizeof path, "%s/%.*s", dir, len, mark)) (void)clear_name(path);
-    if (VxFormat(path, sizeof path, "%s/%s", dir, mark)) (void)clear_name(path);
+    if (format_text(path, sizeof path, "%s/%.*s", dir, len, mark)) (void)clear_name(path);
+    if (format_text(path, sizeof path, "%s/%s", dir, mark)) (void)clear_name(path);
 }

@@ -1,20 +1,23 @@
 #include "playlist/pls.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "diag/debug_log.h"
 #include "directory/service.h"
-#include "platform/download.h"
-#include "platform/files.h"
+#include "platform/cache.h"
 #include "platform/limits.h"
-#include "platform/storage.h"
+#include "platform/safe_files.h"
+#include "platform/storage_root.h"
 #include "platform/text.h"
+#include "platform/utf8.h"
+#include "platform/whole_file.h"
 #include "records/channel_list.h"
 
 namespace {
+
+// What a playlist request prints on its way through the cache.
+constexpr CacheLines kPlaylistLines = {nullptr, "prefix:'%2$s'\npath:'%1$s'\n", "%s\n"};
 
 // The value behind the first `key` in `text`, up to the line end or the end
 // of the text, copied into a field of `size` bytes (zero-terminated; a
@@ -32,10 +35,9 @@ bool copy_value(const char* text, const char* key, char* field, size_t size, boo
 
 // A page's station has its playlist beside the page's cached XML: the page
 // file's name must be a file directly in the storage root.
-bool page_name_in_root(const char* pagefilename) {
-    const size_t n = std::strlen(storage_root);
-    return std::strncmp(pagefilename, storage_root, n) == 0 && pagefilename[n] == '/' &&
-           std::strchr(pagefilename + n + 1, '/') == nullptr;
+bool name_in_root(const char* name, const char* root) {
+    const size_t n = std::strlen(root);
+    return std::strncmp(name, root, n) == 0 && name[n] == '/' && std::strchr(name + n + 1, '/') == nullptr;
 }
 
 }  // namespace
@@ -46,30 +48,16 @@ int sPlayListInit() {
     return 1;
 }
 
-int playlist_cache_name(char* out, size_t size, const StationEntry* st, uint8_t favourite) {
-    int fits;
-    if (favourite == 0) {
-        fits = VxStrCopyZ(out, station_page.pagefilename, size);
-    } else {
-        fits = VxStrCopyZ(out, storage_root, size) & VxStrAppendZ(out, "/favorite", size);
-    }
+bool playlist_cache_name(char* out, size_t size, const char* prefix, const StationEntry* st) {
     const size_t path_len = std::strcspn(st->tuneinpath, "\r\n");
-    char suffix[48];
-    VxFormat(suffix, sizeof suffix, "_station%d_%08x.pls", static_cast<int>(st->index),
-             fnv1a32(st->tuneinpath, path_len));
-    return fits & VxStrAppendZ(out, suffix, size);
+    return format_text(out, size, "%s_station%d_%08x.pls", prefix, static_cast<int>(st->index),
+                       fnv1a32(st->tuneinpath, path_len));
 }
 
-int parse_pls_text(const char* text, uint8_t* count, int* reason) {
+PlsFault parse_pls_text(const char* text, uint8_t* count) {
     const char* at = nullptr;
-    if (VxStrFind(text, "[playlist]", &at) != 0) {
-        *reason = 1;
-        return 0;
-    }
-    if (VxStrFind(text, "numberofentries=", &at) < 0) {
-        *reason = 2;
-        return 0;
-    }
+    if (VxStrFind(text, "[playlist]", &at) != 0) return PlsFault::kNoHeader;
+    if (VxStrFind(text, "numberofentries=", &at) < 0) return PlsFault::kNoCount;
     // The number ends at the first byte that is neither blank, sign nor
     // digit, so at the line end at the latest.
     uint8_t entries = 0;
@@ -80,12 +68,12 @@ int parse_pls_text(const char* text, uint8_t* count, int* reason) {
     do {
         if (i >= kPlaylistRows) break;  // the table's end
         char key[32];
-        VxFormat(key, sizeof key, "File%d=", i + 1);
+        format_text(key, sizeof key, "File%d=", i + 1);
         if (!copy_value(text, key, playlist_table[i].url, sizeof playlist_table[i].url, false)) {
             std::printf("Failed to Search File in *.pls\n");
             break;
         }
-        VxFormat(key, sizeof key, "Title%d=", i + 1);
+        format_text(key, sizeof key, "Title%d=", i + 1);
         if (!copy_value(text, key, playlist_table[i].title, sizeof playlist_table[i].title, true)) {
             std::printf("Failed to Search Title in *.pls\n");
             break;
@@ -93,39 +81,28 @@ int parse_pls_text(const char* text, uint8_t* count, int* reason) {
         ++i;
     } while (i < entries);
     *count = i;
-    return 1;
+    return PlsFault::kNone;
 }
 
-int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
+int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name) {
     udp_log("parse_pls", 258, kSrcLogic, "%s", "");
     std::printf("\n %d, %s, %s \n", 259, "parse_pls", kSrcLogic);
     // A favourite may be the first request on a fresh device, before any
-    // page request has made the storage root: it is made quietly, for the
-    // cache's lock and the download.
-    drop_storage_root_link();
-    (void)mkdir(storage_root, 0744);
-    const int locked = take_run_lock();
-    if (locked == 1 && storage_is_flash()) remove_files_with_suffix(kFlashRoot, ".pls");
+    // page request has made the storage root: it is made quietly.
+    const bool locked = enter_storage(RootMaking::kQuiet, ".pls");
 
+    char favourites[kStorageRootSize + 16];
+    format_text(favourites, sizeof favourites, "%s/favorite", storage_root);
     char name[kPlsNameSize];
-    const int name_fits = playlist_cache_name(name, sizeof name, &station, favourite);
+    const bool name_fits =
+        playlist_cache_name(name, sizeof name, page_file_name != nullptr ? page_file_name : favourites, &station);
     sPlayListInit();
-    if (locked != 1 || !name_fits) return 0;
-    if (favourite == 0 && !page_name_in_root(station_page.pagefilename)) return 0;
+    if (!locked || !name_fits) return 0;
+    if (page_file_name != nullptr && !name_in_root(page_file_name, storage_root)) return 0;
 
-    if (cached_file_usable(name, kPlaylistCap)) {
-        std::printf("%s is exist\n", name);
-    } else {
-        char url[kUrlSize];
-        build_playlist_url(url, sizeof url, station.tuneinpath);
-        std::printf("prefix:'%s'\n", name);
-        std::printf("path:'%s'\n", url);
-        if (download_to(url, name, kPlaylistCap) != 1) {
-            remove_file(name);
-            std::printf("%s\n", name);
-            return 0;
-        }
-    }
+    char url[kUrlSize];
+    build_playlist_url(url, sizeof url, station.tuneinpath);
+    if (reuse_or_fetch(url, name, kPlaylistCap, kPlaylistLines) == CacheOutcome::kFailed) return 0;
 
     uint32_t length = 0;
     char* text = read_file(name, &length, kPlaylistCap);
@@ -136,16 +113,13 @@ int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite) {
         return 0;
     }
     uint8_t rows = 0;
-    int reason = 0;
-    const int ok = parse_pls_text(text, &rows, &reason);
+    const PlsFault fault = parse_pls_text(text, &rows);
     free_file(&text);
     // A text that is no playlist, or one that gives no stream (a download
     // cut short), would fail every later request: it goes.
-    if (!ok || rows == 0) remove_file(name);
-    if (!ok) {
-        if (reason == 2) std::printf("Failed to Searchnumberofentries in * pls\n");
-        return 0;
-    }
+    if (fault != PlsFault::kNone || rows == 0) remove_file(name);
+    if (fault == PlsFault::kNoCount) std::printf("Failed to Searchnumberofentries in * pls\n");
+    if (fault != PlsFault::kNone) return 0;
     *count = rows;
     return 1;
 }

@@ -11,16 +11,21 @@ inline constexpr int kPlsNameSize = 100;
 // Clears the 50 rows of playlist_table; always 1.
 int sPlayListInit();
 
-// The playlist cache file of a page station (flag 0: beside the page's cache
-// file, from station_page.pagefilename) or a favourite (flag 1: in the
-// storage root). The name also carries a hash of the station's tuneinpath.
-// 1 when it fits the kPlsNameSize-byte buffer.
-int playlist_cache_name(char* out, size_t size, const StationEntry* st, uint8_t favourite);
+// The playlist cache file of a station: `prefix` (a page station's: its page
+// file's name, the page's cache path without ".html"; a favourite's: the
+// storage root and "/favorite"), then the station's position and a hash of
+// its tuneinpath. False when it does not fit `size` bytes.
+bool playlist_cache_name(char* out, size_t size, const char* prefix, const StationEntry* st);
+
+// Why a text is no playlist.
+enum class PlsFault : uint8_t { kNone, kNoHeader, kNoCount };
 
 // Parses a whole PLS text (zero byte behind it) into playlist_table, which
-// the caller has cleared. 1 with *count set; 0 without "[playlist]" at the
-// start (*reason 1) or without "numberofentries=" (*reason 2).
-int parse_pls_text(const char* text, uint8_t* count, int* reason);
+// the caller has cleared: the number of rows, and kNone; or kNoHeader
+// without "[playlist]" at the start, kNoCount without "numberofentries=".
+PlsFault parse_pls_text(const char* text, uint8_t* count);
 
-// Fetches or reuses the station's playlist and parses it. 1 with *count set.
-int parse_pls(StationEntry station, uint8_t* count, uint8_t favourite);
+// Fetches or reuses the station's playlist and parses it. `page_file_name`:
+// the page file's name for a station of the page (it must name a file
+// directly in the storage root), null for a favourite. 1 with *count set.
+int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name);

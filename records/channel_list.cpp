@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/files.h"
+#include "platform/atomic_file.h"
 
 PlaylistEntry playlist_table[kPlaylistRows];
 
@@ -15,7 +15,7 @@ int write_list(const char* path, const PlaylistEntry* table, unsigned count) {
     std::fprintf(out.file, "%d\n", static_cast<int>(count));
     for (unsigned i = 0; i < count; ++i) std::fprintf(out.file, "%.*s\n%.*s\n", static_cast<int>(sizeof table[i].url), table[i].url,
                      static_cast<int>(sizeof table[i].title), table[i].title);
-    return atomic_commit(&out);
+    return atomic_commit(&out) ? 1 : 0;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "platform/safe_files.h"
 #include "platform/text.h"
 
 int read_page_href(char* link) {

@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/files.h"
+#include "platform/atomic_file.h"
+#include "platform/safe_files.h"
 #include "platform/text.h"
 
 StationPage station_page;
@@ -39,7 +40,7 @@ void get_number(FILE* f, char** line, size_t* cap, uint16_t* field) {
 // The line as read, its line feed included when it fits, cut to the field.
 template <size_t N>
 void get_text(FILE* f, char** line, size_t* cap, char (&field)[N]) {
-    if (next_line(f, line, cap)) VxStrCopyZ(field, *line, N);
+    if (next_line(f, line, cap)) copy_text(field, *line, N);
 }
 
 }  // namespace
@@ -70,13 +71,11 @@ int write_page_file(const StationPage* page) {
     put_number(f, page->stationtotal);
     put_text(f, page->pagefilename);
     std::printf("pagefilename = '%s'\n", page->pagefilename);
-    return atomic_commit(&out);
+    return atomic_commit(&out) ? 1 : 0;
 }
 
-int read_page_file(StationPage** slot) {
-    StationPage* page = &station_page;
+int read_page_file(StationPage* page) {
     VxMemset(page, 0, sizeof *page);
-    if (slot != nullptr) *slot = nullptr;
     FilePtr f(fopen_regular(kPageFile));
     if (!f) return 0;
     char* line = nullptr;
@@ -93,11 +92,10 @@ int read_page_file(StationPage** slot) {
     get_number(in, &line, &cap, &page->stationtotal);
     if (next_line(in, &line, &cap)) {
         std::printf("pagefilename line='%s'\n", line);
-        VxStrCopyZ(page->pagefilename, line, sizeof page->pagefilename);
+        copy_text(page->pagefilename, line, sizeof page->pagefilename);
         if (char* nl = std::strchr(page->pagefilename, '\n')) std::memset(nl, 0, page->pagefilename + sizeof page->pagefilename - nl);
         std::printf("pagefilename='%s'\n", page->pagefilename);
     }
     std::free(line);
-    if (slot != nullptr) *slot = page;
     return 1;
 }

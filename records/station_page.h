@@ -43,10 +43,9 @@ extern StationPage station_page;
 // Writes the page file (through a temporary file renamed into place).
 // 1 when the whole file was written, 0 otherwise (no file left behind).
 int write_page_file(const StationPage* page);
-// Clears station_page and fills it from the page file. 1 when the file could
-// be opened, however short; 0 otherwise. *slot, when given, receives the
-// record's address on success and null otherwise.
-int read_page_file(StationPage** slot);
+// Clears `page` and fills it from the page file. 1 when the file could be
+// opened, however short; 0 otherwise.
+int read_page_file(StationPage* page);
 
 // Reads the eight lines of one station (index, tuneinpath, genre, name, lc,
 // used, br, mt) from `f`, as the page file and the favourite file carry it.

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/dispatch.h"
-#include "platform/storage.h"
+#include "platform/storage_root.h"
 
 namespace {
 

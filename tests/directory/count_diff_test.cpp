@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "directory/xml_bounds.h"
 #include "directory/xml_file.h"
 #include "platform/limits.h"

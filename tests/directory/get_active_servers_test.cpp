@@ -9,7 +9,7 @@
 
 #include "dir_test_util.h"
 #include "directory/page_request.h"
-#include "platform/storage.h"
+#include "platform/storage_root.h"
 #include "platform/text.h"
 #include "records/station_page.h"
 
@@ -29,7 +29,7 @@ protected:
         std::filesystem::create_directories(kTestRoot);
         clear_dir(kTestRoot);
         std::remove(kOutfile);
-        VxStrCopyZ(storage_root, kDiskRoot, sizeof storage_root);
+        copy_text(storage_root, kDiskRoot, sizeof storage_root);
         std::memset(&station_page, 0xAB, sizeof station_page);  // the request clears it
     }
     void TearDown() override {
@@ -149,7 +149,7 @@ TEST_F(GetActiveServersTest, StorageRootIsCreated) {
 }
 
 TEST_F(GetActiveServersTest, StorageRootThatCannotBeCreated) {
-    VxStrCopyZ(storage_root, "/tmp/no/such/irf", sizeof storage_root);
+    copy_text(storage_root, "/tmp/no/such/irf", sizeof storage_root);
     ASSERT_EQ(run("sgenre=Pop", "0", kKey), 0);
     EXPECT_EQ(out,
               "\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \n"
@@ -165,7 +165,7 @@ TEST_F(GetActiveServersTest, FlashCleanUpAndCacheNameTooLong) {
     std::filesystem::create_directories(flash + "/sub.html");
     for (const char* name : {"Page1.html", "PopPage3.html", "PopPageTotal.xml", "1_0a0b0c0d.pls", "x.html.bak"})
         put_file(flash + "/" + name, "<stationlist/>");
-    VxStrCopyZ(storage_root, kFlashRoot, sizeof storage_root);
+    copy_text(storage_root, kFlashRoot, sizeof storage_root);
     // 27 + "/" + 47 + "Search_3a1b4ab4" + "Page1" + ".html" is 100 characters.
     const std::string link = "sgenre=" + std::string(47, 'G');
     ASSERT_EQ(run(link.c_str(), "rock", kKey), 0);

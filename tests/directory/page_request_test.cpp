@@ -40,6 +40,11 @@ TEST_P(PlanTest, LinkBecomesQuery) {
     EXPECT_EQ(std::string(q.page_base), std::string(kDisk) + "/" + c.page_base);
     EXPECT_EQ(std::string(q.cache_path), std::string(kDisk) + "/" + c.page_base + ".html");
     EXPECT_EQ(std::string(q.url), c.url);
+    // The listing's total file and URL: the page's, cut after its last
+    // "Page" and before its "&limit=".
+    const std::string base = std::string(kDisk) + "/" + c.page_base;
+    EXPECT_EQ(std::string(q.total_path), base.substr(0, base.rfind("Page")) + "PageTotal.xml");
+    EXPECT_EQ(std::string(q.total_url), c.url.substr(0, c.url.find("&limit=")));
 }
 
 // FNV-1a of "rock" is 3a1b4ab4, of "jazz" 153ddef0, of "a/b" 3a8e75c1.
@@ -105,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"offset without digits", "sgenre=Pop&startat=x", "0", kKey, kModeGenre, 0, 1, "PopPage1",
                  kKeyedGenre + "genre=Pop&limit=0,20"},
         PlanCase{"empty genre", "sgenre=", "0", kKey, kModeGenre, 0, 1, "Page1",
-                 kKeyedGenre + "genre=&limit=0,20"}),
+                 kKeyedGenre + "genre=&limit=0,20"},
+        PlanCase{"genre holding Page", "sgenre=Page 3&startat=20", "0", kKey, kModeGenre, 20, 2, "Page 3Page2",
+                 kKeyedGenre + "genre=Page%203&limit=20,20"}),
     [](const testing::TestParamInfo<PlanCase>& param_info) {
         std::string name;
         for (const char* p = param_info.param.what; *p != '\0'; ++p)

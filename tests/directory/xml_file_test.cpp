@@ -14,7 +14,7 @@
 #include <string>
 
 #include "directory/page_parser.h"
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "directory/xml_bounds.h"
 #include "platform/limits.h"
 #include "records/station_page.h"
@@ -99,7 +99,7 @@ TEST(XmlFile, FileEndingInsideACharacterStopsAtTheEnd) {
 
     std::memset(&station_page, 0, sizeof station_page);
     put("<a><station name=\"Late\" id=\"5\"/></a>\n<b><station name=\"\xe6");
-    EXPECT_EQ(parse_homepage(kPath, nullptr), 0);
+    EXPECT_EQ(parse_homepage(&station_page, kPath, nullptr), 0);
     EXPECT_EQ(station_page.stationtotal, 0);
 }
 
@@ -122,7 +122,7 @@ TEST(XmlFile, NestingLoadsUpTo256Elements) {
 TEST(XmlFile, FortyThousandNestedElementsAreNotLoadable) {
     put("<stationlist><station id=\"1\"/>" + repeat("<a>", 40000));
     std::memset(&station_page, 0, sizeof station_page);
-    EXPECT_EQ(parse_homepage(kPath, nullptr), 0);
+    EXPECT_EQ(parse_homepage(&station_page, kPath, nullptr), 0);
     EXPECT_EQ(station_page.stationtotal, 0);
     int32_t count = -1;
     EXPECT_EQ(count_total_stations(kPath, &count), 0);

@@ -1,6 +1,11 @@
 // Directory handles, mkdir, whole-file reads, the removal of cached files
-// (directly, never through a shell) and output files renamed into place.
-#include "platform/files.h"
+// (directly, never through a shell), the cache's reuse rule and output
+// files renamed into place.
+#include "platform/atomic_file.h"
+#include "platform/cache.h"
+#include "platform/dir_handle.h"
+#include "platform/safe_files.h"
+#include "platform/whole_file.h"
 
 #include <dirent.h>
 #include <malloc.h>
@@ -88,7 +93,7 @@ TEST(VxDirectory, FailedCloseKeepsTheHandle) {
     ASSERT_EQ(VxOpenDirectory(dir.path().c_str(), &handle), 1);
     close(dirfd(handle->stream));  // closedir now fails with EBADF
     EXPECT_EQ(VxCloseDirectory(handle), -2);
-    VxFree(handle);  // kept by the failed close: still ours to release
+    std::free(handle);  // kept by the failed close: still ours to release
 }
 
 // ---- VxFileMkdir ----------------------------------------------------------
@@ -278,19 +283,23 @@ TEST(RemoveFiles, OneFileByItsExactNameAndNothingElse) {
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"Heavy", "adir", "other.pls"}));
 }
 
-TEST(CachedFileUsable, KeepsAFileWithContentAndRemovesAnEmptyOrOversizedOne) {
+TEST(CachedCopyUsable, AFileWithContentWithinTheCapAndNothingElse) {
     ScratchDir dir;
     write_bytes(dir / "full.html", "<?xml");
     write_bytes(dir / "one.pls", "[");
     write_bytes(dir / "empty.html", "");
     write_bytes(dir / "big.pls", "[playlist]\n");
-    EXPECT_TRUE(cached_file_usable((dir / "full.html").c_str(), 5));
-    EXPECT_TRUE(cached_file_usable((dir / "one.pls").c_str(), 5));
-    EXPECT_FALSE(cached_file_usable((dir / "empty.html").c_str(), 5));
-    EXPECT_FALSE(cached_file_usable((dir / "missing.html").c_str(), 5));
-    EXPECT_FALSE(cached_file_usable((dir / "big.pls").c_str(), 10));  // 11 bytes
-    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"full.html", "one.pls"}));
-    EXPECT_EQ(read_bytes(dir / "full.html"), "<?xml");
+    ASSERT_EQ(symlink("full.html", (dir / "link.html").c_str()), 0);
+    EXPECT_TRUE(cached_copy_usable((dir / "full.html").c_str(), 5));
+    EXPECT_TRUE(cached_copy_usable((dir / "one.pls").c_str(), 5));
+    EXPECT_FALSE(cached_copy_usable((dir / "empty.html").c_str(), 5));
+    EXPECT_FALSE(cached_copy_usable((dir / "missing.html").c_str(), 5));
+    EXPECT_FALSE(cached_copy_usable((dir / "big.pls").c_str(), 10));  // 11 bytes
+    EXPECT_FALSE(cached_copy_usable((dir / "link.html").c_str(), 5));
+    EXPECT_FALSE(cached_copy_usable(dir.path().c_str(), 5));
+    // A question only: nothing is removed.
+    EXPECT_EQ(list_dir(dir.path()),
+              (std::vector<std::string>{"big.pls", "empty.html", "full.html", "link.html", "one.pls"}));
 }
 
 // ---- AtomicFile -----------------------------------------------------------
@@ -300,37 +309,25 @@ TEST(AtomicFile, CommitRenamesTheWholeFileIntoPlace) {
     const std::string final_path = dir / "outfile_1";
     write_bytes(final_path, "old answer\n");
     AtomicFile af;
-    ASSERT_EQ(atomic_open(&af, final_path.c_str()), 1);
+    ASSERT_TRUE(atomic_open(&af, final_path.c_str()));
     // Created new, under a name that cannot be guessed ahead.
     EXPECT_EQ(std::string(af.tmp_path).substr(0, final_path.size() + 4), final_path + ".tmp");
     EXPECT_EQ(std::strlen(af.tmp_path), final_path.size() + kTempSuffixMax);
     EXPECT_TRUE(is_temp_name(af.tmp_path));
     std::fputs("new answer\n", af.file);
     EXPECT_EQ(read_bytes(final_path), "old answer\n");  // readers see the old file until the rename
-    EXPECT_EQ(atomic_commit(&af), 1);
+    EXPECT_TRUE(atomic_commit(&af));
     EXPECT_EQ(read_bytes(final_path), "new answer\n");
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"outfile_1"});
-}
-
-TEST(AtomicFile, AbortLeavesTheOldFileAndNoTemporary) {
-    ScratchDir dir;
-    const std::string final_path = dir / "outfile_2";
-    write_bytes(final_path, "old\n");
-    AtomicFile af;
-    ASSERT_EQ(atomic_open(&af, final_path.c_str()), 1);
-    std::fputs("half", af.file);
-    atomic_abort(&af);
-    EXPECT_EQ(read_bytes(final_path), "old\n");
-    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"outfile_2"});
 }
 
 TEST(AtomicFile, OpenFailsWithoutCreatingAnything) {
     ScratchDir dir;
     AtomicFile af;
-    EXPECT_EQ(atomic_open(&af, (dir / "missing/outfile_1").c_str()), 0);
+    EXPECT_FALSE(atomic_open(&af, (dir / "missing/outfile_1").c_str()));
     // A name that does not fit is refused, not cut.
     const std::string too_long = dir / std::string(sizeof af.final_path, 'n');
-    EXPECT_EQ(atomic_open(&af, too_long.c_str()), 0);
+    EXPECT_FALSE(atomic_open(&af, too_long.c_str()));
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
 }
 
@@ -342,10 +339,10 @@ TEST(AtomicFile, CommitOnAFullDiskFailsAndLeavesNothing) {
         GTEST_SKIP() << "cannot mount a small tmpfs: " << std::strerror(errno);
     const std::string final_path = small + "/outfile_3";
     AtomicFile af;
-    ASSERT_EQ(atomic_open(&af, final_path.c_str()), 1);
+    ASSERT_TRUE(atomic_open(&af, final_path.c_str()));
     const std::string block(1024, 'x');
     for (int i = 0; i < 64; ++i) std::fputs(block.c_str(), af.file);
-    EXPECT_EQ(atomic_commit(&af), 0);
+    EXPECT_FALSE(atomic_commit(&af));
     EXPECT_EQ(list_dir(small), std::vector<std::string>{});
     umount(small.c_str());
 }

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/storage.h"
+#include "platform/storage_root.h"
 #include "platform/text.h"
 #include "records/channel_list.h"
 #include "records/station_page.h"
@@ -40,10 +40,10 @@ Parsed parse(const std::string& text) {
     std::vector<char> buf(text.begin(), text.end());
     buf.push_back('\0');
     uint8_t count = 0xEE;
-    int reason = 0;
     testing::internal::CaptureStdout();
-    const int ok = parse_pls_text(buf.data(), &count, &reason);
-    Parsed p{ok, count == 0xEE ? -1 : count, reason, testing::internal::GetCapturedStdout()};
+    const PlsFault fault = parse_pls_text(buf.data(), &count);
+    Parsed p{fault == PlsFault::kNone, count == 0xEE ? -1 : count, static_cast<int>(fault),
+             testing::internal::GetCapturedStdout()};
     return p;
 }
 
@@ -268,62 +268,53 @@ class CacheName : public testing::Test {
   protected:
     void SetUp() override {
         std::memset(&station_page, 0, sizeof station_page);
-        VxStrCopyZ(storage_root, kDiskRoot, sizeof storage_root);
-        VxStrCopyZ(station_page.pagefilename, "/tmp/hdd/root/irf/PopPage1", sizeof station_page.pagefilename);
+        copy_text(storage_root, kDiskRoot, sizeof storage_root);
+        copy_text(station_page.pagefilename, "/tmp/hdd/root/irf/PopPage1", sizeof station_page.pagefilename);
     }
     static StationEntry station(uint16_t index, const char* path) {
         StationEntry st;
         std::memset(&st, 0, sizeof st);
         st.index = index;
-        VxStrCopyZ(st.tuneinpath, path, sizeof st.tuneinpath);
+        copy_text(st.tuneinpath, path, sizeof st.tuneinpath);
         return st;
     }
-    // The name for `st`, or "<fails>"; checks the buffer's bounds too.
-    static std::string name(const StationEntry& st, uint8_t favourite) {
+    // The name for `st` after `prefix`, or "<fails>"; checks the buffer's
+    // bounds too.
+    static std::string name(const StationEntry& st, const std::string& prefix) {
         char buf[kPlsNameSize + 16];
         std::memset(buf, '@', sizeof buf);
-        const int ok = playlist_cache_name(buf, kPlsNameSize, &st, favourite);
+        const bool ok = playlist_cache_name(buf, kPlsNameSize, prefix.c_str(), &st);
         for (size_t i = kPlsNameSize; i < sizeof buf; ++i) EXPECT_EQ(buf[i], '@') << "written past the name";
         EXPECT_NE(std::memchr(buf, '\0', kPlsNameSize), nullptr);
-        return ok == 1 ? std::string(buf) : "<fails>";
+        return ok ? std::string(buf) : "<fails>";
     }
 };
 
 const char kPath1[] = "/sbin/tunein-station.pls?id=1001";  // FNV-1a 76f2a113
 const char kPath2[] = "/sbin/tunein-station.pls?id=1002";  // FNV-1a 77f2a2a6
 
-TEST_F(CacheName, PageStationAndFavourite) {
-    EXPECT_EQ(name(station(3, kPath1), 0), "/tmp/hdd/root/irf/PopPage1_station3_76f2a113.pls");
-    EXPECT_EQ(name(station(3, kPath1), 1), "/tmp/hdd/root/irf/favorite_station3_76f2a113.pls");
-    EXPECT_EQ(name(station(3, kPath1), 7), "/tmp/hdd/root/irf/favorite_station3_76f2a113.pls");
-    EXPECT_EQ(name(station(0, kPath1), 1), "/tmp/hdd/root/irf/favorite_station0_76f2a113.pls");
-    EXPECT_EQ(name(station(65535, ""), 1), "/tmp/hdd/root/irf/favorite_station65535_811c9dc5.pls");
-    VxStrCopyZ(storage_root, kFlashRoot, sizeof storage_root);
-    EXPECT_EQ(name(station(20, kPath2), 1), "/usr/local/etc/hdd/root/irf/favorite_station20_77f2a2a6.pls");
-    // A page station never uses the storage root, a favourite never the page.
-    EXPECT_EQ(name(station(20, kPath2), 0), "/tmp/hdd/root/irf/PopPage1_station20_77f2a2a6.pls");
-}
+const char kPage[] = "/tmp/hdd/root/irf/PopPage1";
+const char kFavourite[] = "/tmp/hdd/root/irf/favorite";
 
-TEST_F(CacheName, StationIdentityAndLineEnds) {
+TEST_F(CacheName, PrefixPositionAndStation) {
+    EXPECT_EQ(name(station(3, kPath1), kPage), "/tmp/hdd/root/irf/PopPage1_station3_76f2a113.pls");
+    EXPECT_EQ(name(station(0, kPath1), kFavourite), "/tmp/hdd/root/irf/favorite_station0_76f2a113.pls");
+    EXPECT_EQ(name(station(65535, ""), kFavourite), "/tmp/hdd/root/irf/favorite_station65535_811c9dc5.pls");
     // Same position, other station: another file.
-    EXPECT_NE(name(station(3, kPath1), 1), name(station(3, kPath2), 1));
-    EXPECT_NE(name(station(3, kPath1), 0), name(station(3, kPath2), 0));
+    EXPECT_NE(name(station(3, kPath1), kPage), name(station(3, kPath2), kPage));
     // The line feed that a record read from a file keeps is not part of it.
-    const std::string plain = name(station(3, kPath1), 1);
-    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\n"), 1), plain);
-    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\r\n"), 1), plain);
-    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\nid=2"), 1), plain);
+    const std::string plain = name(station(3, kPath1), kPage);
+    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\n"), kPage), plain);
+    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\r\n"), kPage), plain);
+    EXPECT_EQ(name(station(3, "/sbin/tunein-station.pls?id=1001\nid=2"), kPage), plain);
 }
 
 TEST_F(CacheName, TooLongFails) {
     // "_station3_xxxxxxxx.pls" is 22 characters: 77 + 22 = 99 fits exactly.
     const std::string base77 = "/tmp/hdd/root/irf/" + std::string(59, 'g');
-    VxStrCopyZ(station_page.pagefilename, base77.c_str(), sizeof station_page.pagefilename);
-    EXPECT_EQ(name(station(3, kPath1), 0), base77 + "_station3_76f2a113.pls");
-    EXPECT_EQ(name(station(30, kPath1), 0), "<fails>");
-    const std::string base99(99, 'p');
-    VxStrCopyZ(station_page.pagefilename, base99.c_str(), sizeof station_page.pagefilename);
-    EXPECT_EQ(name(station(1, kPath1), 0), "<fails>");
+    EXPECT_EQ(name(station(3, kPath1), base77), base77 + "_station3_76f2a113.pls");
+    EXPECT_EQ(name(station(30, kPath1), base77), "<fails>");
+    EXPECT_EQ(name(station(1, kPath1), std::string(99, 'p')), "<fails>");
 }
 
 // --- parse_pls on a cached playlist (disk storage root) ---
@@ -346,7 +337,7 @@ class ParsePlsCached : public CacheName {
         scribble_table();
         uint8_t count = 77;
         testing::internal::CaptureStdout();
-        const int ok = parse_pls(st, &count, favourite);
+        const int ok = parse_pls(st, &count, favourite != 0 ? nullptr : station_page.pagefilename);
         return Parsed{ok, count, 0, testing::internal::GetCapturedStdout()};
     }
 };
@@ -390,7 +381,7 @@ TEST_F(ParsePlsCached, NotAPlaylistIsRemoved) {
 }
 
 TEST_F(ParsePlsCached, NameTooLongFailsBeforeAnything) {
-    VxStrCopyZ(station_page.pagefilename, std::string(90, 'p').c_str(), sizeof station_page.pagefilename);
+    copy_text(station_page.pagefilename, std::string(90, 'p').c_str(), sizeof station_page.pagefilename);
     const Parsed p = run(station(1, kPath1), 0);
     EXPECT_EQ(p.ok, 0);
     EXPECT_EQ(p.count, 77);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/atomic_file.h"
 #include "records/channel_list.h"
 #include "records/exchange_dir.h"
 #include "records/station_page.h"

@@ -1,10 +1,9 @@
-#include "platform/storage.h"
+#include "platform/run_lock.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,26 +11,18 @@
 #include <cstring>
 
 #include "platform/download.h"
-#include "platform/files.h"
+#include "platform/downloader.h"
 #include "platform/limits.h"
+#include "platform/safe_files.h"
 #include "platform/text.h"
-
-char storage_root[kStorageRootSize];
-
-void choose_storage_root() {
-    struct statfs st;
-    VxStrCopyZ(storage_root, statfs(kExchangeDir, &st) == 0 ? kDiskRoot : kFlashRoot, sizeof storage_root);
-}
-
-bool storage_is_flash() { return std::strcmp(storage_root, kFlashRoot) == 0; }
 
 namespace {
 
 constexpr char kLockName[] = ".lock";
-constexpr int kLockPathSize = kStorageRootSize + sizeof kLockName;
+constexpr int kRootSize = 64;
 
-int lock_fd = -1;                     // held until the process ends
-char locked_root[kStorageRootSize];   // the storage root it guards
+int lock_fd = -1;              // held until the process ends
+char locked_root[kRootSize];   // the storage root it guards
 
 // The lock file, opened for locking: a regular file that nobody else may
 // open. Anything else at its name (a link, a FIFO, a directory) is
@@ -65,14 +56,14 @@ int open_lock_file(const char* path, uid_t root_owner) {
 
 // Waits for the lock while another run holds it, at most as long as a run
 // can take (kRunLockWaitSec, less with a shortened download deadline).
-// 1 when held.
-int wait_for_lock(int fd) {
+// True when held.
+bool wait_for_lock(int fd) {
     const timespec pause = {0, 20 * 1000 * 1000};
     const long long until = monotonic_ms() + 1000LL * (2 * download_deadline_sec() + kRunLockMarginSec);
     for (;;) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 1;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
         if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK || monotonic_ms() >= until) return 0;
+        if (errno != EWOULDBLOCK || monotonic_ms() >= until) return false;
         nanosleep(&pause, nullptr);
     }
 }
@@ -86,15 +77,15 @@ bool answer_temp(const char* name) {
 // short, temporary memo files in the storage root, temporary answers in
 // the exchange directory. Links and other odd entries at those names go
 // too, directories do not. Nothing is printed or traced.
-void clear_leftovers() {
-    if (DIR* d = opendir(storage_root)) {
+void clear_leftovers(const char* root, const char* exchange_dir) {
+    if (DIR* d = opendir(root)) {
         while (const dirent* e = readdir(d)) {
             if (is_temp_name(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
-            if (is_download_mark(e->d_name)) clear_interrupted_download(storage_root, e->d_name);
+            if (is_download_mark(e->d_name)) clear_interrupted_download(root, e->d_name);
         }
         closedir(d);
     }
-    if (DIR* d = opendir(kExchangeDir)) {
+    if (DIR* d = opendir(exchange_dir)) {
         while (const dirent* e = readdir(d))
             if (answer_temp(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
         closedir(d);
@@ -103,30 +94,25 @@ void clear_leftovers() {
 
 }  // namespace
 
-void drop_storage_root_link() {
-    struct stat st;
-    if (lstat(storage_root, &st) == 0 && S_ISLNK(st.st_mode)) remove_file(storage_root);
-}
-
-int take_run_lock() {
+bool take_run_lock(const char* root, const char* exchange_dir) {
     if (lock_fd >= 0) {
-        if (std::strcmp(locked_root, storage_root) == 0) return 1;
+        if (std::strcmp(locked_root, root) == 0) return true;
         close(lock_fd);  // the front end run again with another root
         lock_fd = -1;
     }
-    struct stat root;
-    if (lstat(storage_root, &root) != 0 || !S_ISDIR(root.st_mode)) return 0;
-    char path[kLockPathSize];
-    if (!VxFormat(path, sizeof path, "%s/%s", storage_root, kLockName)) return 0;
-    const int fd = open_lock_file(path, root.st_uid);
-    if (fd == kNoLockNeeded) return 1;
-    if (fd < 0) return 0;
+    struct stat st;
+    if (lstat(root, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    char path[kRootSize + sizeof kLockName];
+    if (!format_text(path, sizeof path, "%s/%s", root, kLockName)) return false;
+    const int fd = open_lock_file(path, st.st_uid);
+    if (fd == kNoLockNeeded) return true;
+    if (fd < 0) return false;
     if (!wait_for_lock(fd)) {
         close(fd);
-        return 0;
+        return false;
     }
     lock_fd = fd;
-    VxStrCopyZ(locked_root, storage_root, sizeof locked_root);
-    clear_leftovers();
-    return 1;
+    copy_text(locked_root, root, sizeof locked_root);
+    clear_leftovers(root, exchange_dir);
+    return true;
 }

@@ -1,0 +1,30 @@
+// The road of every cached download (a directory page, a listing's total
+// file, a station's playlist): the copy in the storage root is reused when
+// it is fit for use, else fetched anew. What each command prints on the way
+// is its own, given as printf formats.
+#pragma once
+
+#include <cstdint>
+
+// A command's lines on the road. Each format takes the URL and the cache
+// path, in that order (a format may name them "%2$s" and "%1$s"); null
+// prints nothing.
+struct CacheLines {
+    const char* looking;   // before the cache is looked at
+    const char* fetching;  // before a download
+    const char* failed;    // after a failed download (the path alone)
+};
+
+enum class CacheOutcome : uint8_t { kReused, kFetched, kFailed };
+
+// Is the file at `path` a copy to reuse: a regular file reached without a
+// symbolic link, with a first byte to read and no more than `cap` bytes (the
+// download cap of its kind: a longer file never came from a download)?
+bool cached_copy_usable(const char* path, uint32_t cap);
+
+// Reuses the copy at `path` ("<path> is exist" printed) or downloads `url`
+// into it (download.h; whatever stood there goes first). `companion`, when
+// not null, is a file that describes the copy (a count memo): it goes
+// whenever the copy is fetched anew or the download fails.
+CacheOutcome reuse_or_fetch(const char* url, const char* path, uint32_t cap, const CacheLines& lines,
+                            const char* companion = nullptr);

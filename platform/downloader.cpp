@@ -1,0 +1,138 @@
+#include "platform/downloader.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "diag/debug_log.h"
+#include "platform/limits.h"
+
+const char* const wget_args[kWgetSlots] = {
+    "/sbin/wget", "-t", "1", "-T", "30", "-nd", nullptr, "-O", nullptr, nullptr,
+};
+
+namespace {
+
+// How often a running download's file size is looked at (the child's end
+// wakes the wait at once). A file may pass its cap by what the downloader
+// writes within one tick before it is killed. A size limit on the child
+// (RLIMIT_FSIZE) would be exact, but it also strikes the downloader's own
+// progress output when that goes to a log file already larger than the cap.
+constexpr long kWatchTickMs = 10;
+
+// In the child, before exec: its own process group (so that it can be
+// killed with whatever it starts), and death with the program, so that a
+// run killed by the interface does not leave a downloader writing on.
+void prepare_child(pid_t parent, const sigset_t* mask) {
+    (void)setpgid(0, 0);
+    (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(-1);  // the program is gone already
+    (void)sigprocmask(SIG_SETMASK, mask, nullptr);
+}
+
+// Waits for the child to end, without reaping it, until the deadline or
+// until the watched file passes the cap. True when it ended by itself.
+bool watch(pid_t child, const sigset_t* chld, int out_fd, uint32_t cap) {
+    const long long deadline = monotonic_ms() + 1000LL * download_deadline_sec();
+    for (;;) {
+        siginfo_t info;
+        std::memset(&info, 0, sizeof info);
+        const int r = waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (r == 0 && info.si_pid == child) return true;
+        if (r != 0 && errno != EINTR) return true;  // nothing to wait for: reaped below
+        struct stat st;
+        if (cap != 0 && out_fd >= 0 && fstat(out_fd, &st) == 0 && st.st_size > static_cast<off_t>(cap)) return false;
+        const long long left = deadline - monotonic_ms();
+        if (left <= 0) return false;
+        const long long tick = left < kWatchTickMs ? left : kWatchTickMs;
+        const timespec pause = {static_cast<time_t>(tick / 1000), static_cast<long>(tick % 1000) * 1000000L};
+        (void)sigtimedwait(chld, nullptr, &pause);
+    }
+}
+
+// The child's wait status, once it has ended or been killed with its group;
+// false when there was no child.
+bool run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) {
+    // SIGCHLD held back, so that the child's end can be waited for with a
+    // time-out; its disposition must not be "ignore" (inherited from the
+    // caller), or the child would be reaped behind the program's back.
+    sigset_t chld;
+    sigset_t old_mask;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    (void)sigprocmask(SIG_BLOCK, &chld, &old_mask);
+    struct sigaction dfl;
+    struct sigaction old_action;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    (void)sigaction(SIGCHLD, &dfl, &old_action);
+
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        prepare_child(parent, &old_mask);
+        execv(vec[0], const_cast<char* const*>(vec));
+        _exit(-1);
+    }
+    bool ran = false;
+    if (child > 0) {
+        (void)setpgid(child, child);  // done by both, whichever comes first
+        const bool ended = watch(child, &chld, out_fd, cap);
+        // The group goes in any case: what the downloader started must not
+        // write on after it. The child is not reaped yet, so its process
+        // group cannot be anybody else's.
+        (void)kill(-child, SIGKILL);
+        if (!ended) (void)kill(child, SIGKILL);
+        pid_t r;
+        do {
+            r = waitpid(child, status, 0);
+        } while (r < 0 && errno == EINTR);
+        ran = r == child;
+    }
+    (void)sigaction(SIGCHLD, &old_action, nullptr);
+    (void)sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    return ran;
+}
+
+}  // namespace
+
+long long monotonic_ms() {
+    timespec t = {};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+int download_deadline_sec() {
+    const char* setting = std::getenv("RADIODIR_DOWNLOAD_DEADLINE");
+    if (setting == nullptr) return kDownloadDeadlineSec;
+    const int sec = std::atoi(setting);
+    return sec > 0 && sec < kDownloadDeadlineSec ? sec : kDownloadDeadlineSec;
+}
+
+int ExecvCmd(int count, const char* const* vec, int out_fd, uint32_t cap) {
+    udp_log_argv("ExecvCmd", 73, kSrcLogic, count, vec);
+    std::printf("%s\n", vec[kWgetUrlSlot] != nullptr ? vec[kWgetUrlSlot] : "(null)");
+    // The child inherits stdio buffers: flush them so that nothing is
+    // written twice and the URL line comes before the downloader's output.
+    std::fflush(nullptr);
+
+    int status = 0;
+    if (!run_watched(vec, out_fd, cap, &status)) return 0;
+    if (WIFEXITED(status)) {
+        if (WEXITSTATUS(status) == 0) return 1;
+        std::printf("exec ");
+        for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);
+        std::printf("failed\n");
+        return 0;
+    }
+    return 0;  // ended by a signal, ours or another
+}

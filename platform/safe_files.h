@@ -1,0 +1,38 @@
+// Opening, creating and removing files on a disk that anyone may prepare:
+// nothing here follows a symbolic link at the last step, blocks on a FIFO,
+// reads a device, or starts a shell.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+// Opens an existing regular file for reading: a descriptor, or -1 (errno
+// ELOOP for a link, EINVAL for anything else that is not a regular file).
+int open_regular(const char* path);
+// The same as a stdio stream (mode "r"); null on failure.
+FILE* fopen_regular(const char* path);
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Creates a new file for writing beside `final_path`: its name is
+// `final_path`, ".tmp" and 8 hex digits (kTempSuffixMax bytes more), never
+// an existing name or a link (a name already taken is skipped for another).
+// The descriptor, with the name in `tmp`, or -1.
+inline constexpr size_t kTempSuffixMax = 12;
+int create_temp(char* tmp, size_t size, const char* final_path);
+// Does `name` look like one of create_temp's names? Cache and answer names
+// never do.
+bool is_temp_name(const char* name);
+
+// Removes one file; a missing file is not an error.
+void remove_file(const char* path);
+// Frees a name for a new file: removes whatever stands there (a file, a
+// link, a FIFO, an empty directory). True when the name is free.
+bool clear_name(const char* path);
+// Removes every regular file directly in `dir` whose name ends in `suffix`;
+// links, subdirectories and their contents are left alone.
+void remove_files_with_suffix(const char* dir, const char* suffix);
