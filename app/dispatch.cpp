@@ -19,7 +19,7 @@ namespace {
 int get_active_servers(int argc, char** argv) {
     char link[kPageLinkSize];
     VxMemset(link, 0, sizeof link);
-    if (read_page_href(link) != 1) return 0;  // the old answer stays
+    if (!read_page_href(link)) return 0;  // the old answer stays
     remove_file(kPageFile);
     int status = 0;
     if (argc < 5) {
@@ -49,7 +49,7 @@ int get_fav_station_channel_list() {
     StationEntry station;
     VxMemset(&station, 0, sizeof station);
     remove_file(kFavChannelListFile);
-    if (read_fav_station(&station) != 1) return 0;
+    if (!read_fav_station(&station)) return 0;
     PlaylistEntry* table = nullptr;
     int second = 0;
     const int status = VxGetFavStationChannelList(&table, &second, station);

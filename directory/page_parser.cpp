@@ -77,14 +77,14 @@ int fill_genre_lists(StationPage* page) {
     return kGenres;
 }
 
-int parse_homepage(StationPage* page, const char* path, const char* devKey) {
+bool parse_homepage(StationPage* page, const char* path, const char* devKey) {
     std::printf("parse_homepage::%s\n", path);
     fill_genre_lists(page);
 
     TiXmlDocument doc(path);
     if (!load_xml_file(&doc, path)) {
         std::printf("Can't open the file:%s\n", path);
-        return 0;
+        return false;
     }
     char base[61] = {};
     uint16_t rows = 0;
@@ -108,5 +108,5 @@ int parse_homepage(StationPage* page, const char* path, const char* devKey) {
         }
     }
     page->stationtotal = rows;
-    return 1;
+    return true;
 }

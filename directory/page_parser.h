@@ -5,6 +5,6 @@
 
 // Sets genreprefix and the two lists of 19 genres; returns 19.
 int fill_genre_lists(StationPage* page);
-// 1 when the XML page was loaded and walked, 0 when it could not be loaded
-// (stationtotal then stays 0). The caller clears the page first.
-int parse_homepage(StationPage* page, const char* path, const char* devKey);
+// True when the XML page was loaded and walked, false when it could not be
+// loaded (stationtotal then stays 0). The caller clears the page first.
+bool parse_homepage(StationPage* page, const char* path, const char* devKey);

@@ -145,5 +145,5 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     page_nav_links(&q, page->pagetotal, page->prevpagehref, page->nextpagehref);
     std::printf("prevpagehref =%s\n", page->prevpagehref);
     std::printf("nextpagehref =%s\n", page->nextpagehref);
-    return write_page_file(page);
+    return write_page_file(page) ? 1 : 0;
 }

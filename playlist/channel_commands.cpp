@@ -7,7 +7,7 @@ int VxGetStationChannelList(PlaylistEntry** table, int* count, uint16_t index) {
     udp_log("VxGetStationChannelList", 1003, kSrcLogic, "%s", "");
     uint8_t rows = 0;
     StationPage* page = &station_page;
-    if (read_page_file(page) != 1) return 0;
+    if (!read_page_file(page)) return 0;
     if (index == 0 || index > page->stationtotal || index > kPageStations) return 0;
     if (parse_pls(page->stations[index - 1], &rows, page->pagefilename) != 1) return 0;
     if (table != nullptr) *table = playlist_table;

@@ -8,22 +8,22 @@ PlaylistEntry playlist_table[kPlaylistRows];
 
 namespace {
 
-int write_list(const char* path, const PlaylistEntry* table, unsigned count) {
+bool write_list(const char* path, const PlaylistEntry* table, unsigned count) {
     if (count > kPlaylistRows) count = kPlaylistRows;
     AtomicFile out;
-    if (!atomic_open(&out, path)) return 0;
+    if (!atomic_open(&out, path)) return false;
     std::fprintf(out.file, "%d\n", static_cast<int>(count));
     for (unsigned i = 0; i < count; ++i) std::fprintf(out.file, "%.*s\n%.*s\n", static_cast<int>(sizeof table[i].url), table[i].url,
                      static_cast<int>(sizeof table[i].title), table[i].title);
-    return atomic_commit(&out) ? 1 : 0;
+    return atomic_commit(&out);
 }
 
 }  // namespace
 
-int write_channel_list(const PlaylistEntry* table, unsigned count) {
+bool write_channel_list(const PlaylistEntry* table, unsigned count) {
     return write_list(kChannelListFile, table, count);
 }
 
-int write_fav_channel_list(const PlaylistEntry* table, unsigned count) {
+bool write_fav_channel_list(const PlaylistEntry* table, unsigned count) {
     return write_list(kFavChannelListFile, table, count);
 }

@@ -17,7 +17,7 @@ inline constexpr const char kFavChannelListFile[] = "/tmp/hdd/root/outfile_3";
 extern PlaylistEntry playlist_table[kPlaylistRows];
 
 // Write the count line, then url and title lines of the first `count` rows
-// (at most the table's 50). 1 when the whole file was written, 0 otherwise
-// (no file left behind).
-int write_channel_list(const PlaylistEntry* table, unsigned count);
-int write_fav_channel_list(const PlaylistEntry* table, unsigned count);
+// (at most the table's 50). True when the whole file was written (no file
+// is left behind otherwise).
+bool write_channel_list(const PlaylistEntry* table, unsigned count);
+bool write_fav_channel_list(const PlaylistEntry* table, unsigned count);

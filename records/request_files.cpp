@@ -6,10 +6,10 @@
 #include "platform/safe_files.h"
 #include "platform/text.h"
 
-int read_page_href(char* link) {
-    if (link == nullptr) return 0;
+bool read_page_href(char* link) {
+    if (link == nullptr) return false;
     FilePtr f(fopen_regular(kPageLinkFile));
-    if (!f) return 0;
+    if (!f) return false;
     // Every byte but line feeds, up to the first zero byte, as far as the
     // link buffer reaches.
     char buf[kPageLinkSize];
@@ -20,16 +20,16 @@ int read_page_href(char* link) {
         if (buf[i] != '\n') link[n++] = buf[i];
     link[n] = '\0';
     std::printf("\n\nread pageHref=%s!!!!!!\n\n", link);
-    return 1;
+    return true;
 }
 
-int read_fav_station(StationEntry* st) {
-    if (st == nullptr) return 0;
+bool read_fav_station(StationEntry* st) {
+    if (st == nullptr) return false;
     FilePtr f(fopen_regular(kFavStationFile));
-    if (!f) return 0;
+    if (!f) return false;
     char* line = nullptr;
     size_t cap = 0;
     read_station_lines(f.get(), st, &line, &cap);
     std::free(line);
-    return 1;
+    return true;
 }

@@ -56,9 +56,9 @@ void read_station_lines(FILE* f, StationEntry* st, char** line, size_t* cap) {
     get_text(f, line, cap, st->mt);
 }
 
-int write_page_file(const StationPage* page) {
+bool write_page_file(const StationPage* page) {
     AtomicFile out;
-    if (!atomic_open(&out, kPageFile)) return 0;
+    if (!atomic_open(&out, kPageFile)) return false;
     FILE* f = out.file;
     put_number(f, page->pagenum);
     put_number(f, page->pagetotal);
@@ -71,13 +71,13 @@ int write_page_file(const StationPage* page) {
     put_number(f, page->stationtotal);
     put_text(f, page->pagefilename);
     std::printf("pagefilename = '%s'\n", page->pagefilename);
-    return atomic_commit(&out) ? 1 : 0;
+    return atomic_commit(&out);
 }
 
-int read_page_file(StationPage* page) {
+bool read_page_file(StationPage* page) {
     VxMemset(page, 0, sizeof *page);
     FilePtr f(fopen_regular(kPageFile));
-    if (!f) return 0;
+    if (!f) return false;
     char* line = nullptr;
     size_t cap = 0;
     FILE* in = f.get();
@@ -97,5 +97,5 @@ int read_page_file(StationPage* page) {
         std::printf("pagefilename='%s'\n", page->pagefilename);
     }
     std::free(line);
-    return 1;
+    return true;
 }

@@ -41,11 +41,11 @@ struct StationPage {
 extern StationPage station_page;
 
 // Writes the page file (through a temporary file renamed into place).
-// 1 when the whole file was written, 0 otherwise (no file left behind).
-int write_page_file(const StationPage* page);
-// Clears `page` and fills it from the page file. 1 when the file could be
-// opened, however short; 0 otherwise.
-int read_page_file(StationPage* page);
+// True when the whole file was written (no file is left behind otherwise).
+bool write_page_file(const StationPage* page);
+// Clears `page` and fills it from the page file. True when the file could be
+// opened, however short.
+bool read_page_file(StationPage* page);
 
 // Reads the eight lines of one station (index, tuneinpath, genre, name, lc,
 // used, br, mt) from `f`, as the page file and the favourite file carry it.

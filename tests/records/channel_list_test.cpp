@@ -14,7 +14,7 @@ using namespace records_test;
 
 struct Writer {
     const char* name;
-    int (*write)(const PlaylistEntry*, unsigned);
+    bool (*write)(const PlaylistEntry*, unsigned);
     const char* path;
     const char* file;
 };
