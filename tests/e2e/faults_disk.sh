@@ -30,11 +30,11 @@ place() { # KIND PATH
 # expect_run NAME STATUS ANSWER-FILE EXPECTED|-|dir: the answer whole, absent,
 # or still the directory that stood there; and nothing reached through a link.
 expect_run() {
-  expect_status "$1" "$2"
   if [ "$4" = dir ]; then
+    expect_eq "$1: status" "$2" "$RC"
     [ -d "$3" ] && [ ! -L "$3" ] && pass || fail "$1: ${3##*/} is no longer the directory"
   else
-    expect_answer "$1" "$3" "$4"
+    expect_answer "$1" "$2" "$3" "$4"
   fi
   expect_bytes "$1: victim untouched" "$WORK/victim" $'victim\n'
   expect_no_file "$1: nothing made through a link" "$WORK/nowhere"
@@ -43,10 +43,7 @@ expect_run() {
 }
 seed_all() {
   fresh_root
-  seed_page
-  seed_total
-  printf '%s' "$PLS_TEXT" >"$PLS"
-  printf '%s' "$PLS_TEXT" >"$FAV_PLS"
+  seed_cache
   rm -rf "$EX"/outfile_*
   cp "$PAGE1" "$EX/outfile_1"
 }
@@ -55,10 +52,10 @@ for kind in $KINDS; do
   # --- Inputs: the two request files and the page file read back ------------
   seed_all
   place "$kind" "$EX/infile_1"
-  trun GetActiveServers
+  run GetActiveServers
   expect_run "infile_1 $kind" 0 "$EX/outfile_1" "$PAGE1"
   place "$kind" "$EX/infile_3"
-  trun GetFavStationChannelList
+  run GetFavStationChannelList
   expect_run "infile_3 $kind" 0 "$EX/outfile_3" -
   rm -rf "$EX/infile_1" "$EX/infile_3"
   place "$kind" "$EX/outfile_1"
@@ -76,11 +73,11 @@ for kind in $KINDS; do
   rm -rf "$EX/outfile_1"
   cp "$PAGE1" "$EX/outfile_1"
   [ "$answer" = dir ] || answer=$CHANNELS
-  for n in 2 3; do
-    place "$kind" "$EX/outfile_$n"
-    if [ $n = 2 ]; then station; else fav; fi
-    expect_run "outfile_$n $kind" "$status" "$EX/outfile_$n" "$answer"
-    rm -rf "$EX/outfile_$n"
+  for cmd in station fav; do
+    place "$kind" "${ANSWER[$cmd]}"
+    $cmd
+    expect_run "${ANSWER[$cmd]##*/} $kind" "$status" "${ANSWER[$cmd]}" "$answer"
+    rm -rf "${ANSWER[$cmd]}"
   done
 
   # --- Cache, memo and lock names: cleared, fetched afresh ------------------
@@ -90,8 +87,10 @@ for kind in $KINDS; do
     place "$kind" "$name"
     case $name in
       *.pls)
-        if [ "$name" = "$PLS" ]; then station; out=$EX/outfile_2; else fav; out=$EX/outfile_3; fi
-        if [ "$kind" = fulldir ]; then expect_run "$c" 0 "$out" -; else expect_run "$c" 1 "$out" "$CHANNELS"; fi
+        cmd=station
+        [ "$name" = "$FAV_PLS" ] && cmd=fav
+        $cmd
+        if [ "$kind" = fulldir ]; then expect_run "$c" 0 "${ANSWER[$cmd]}" -; else expect_run "$c" 1 "${ANSWER[$cmd]}" "$CHANNELS"; fi
         ;;
       *)
         browse
@@ -142,10 +141,7 @@ for cmd in browse station fav; do
   place rootlink "$ROOT"
   cp "$PAGE1" "$EX/outfile_1"
   $cmd
-  out=$EX/outfile_1 want=$PAGE1
-  [ $cmd = station ] && out=$EX/outfile_2 want=$CHANNELS
-  [ $cmd = fav ] && out=$EX/outfile_3 want=$CHANNELS
-  expect_run "storage root a link, $cmd" 1 "$out" "$want"
+  expect_run "storage root a link, $cmd" 1 "${ANSWER[$cmd]}" "${WANT[$cmd]}"
   [ -d "$ROOT" ] && [ ! -L "$ROOT" ] && pass || fail "storage root a link, $cmd: no directory made"
 done
 
