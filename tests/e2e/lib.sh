@@ -79,6 +79,18 @@ fav() {
 }
 mark() { mark_log; clear_udplog; }
 
+# The playlist path of station ID as a keyed page carries it, its request in
+# dirsim's log, and the channel list of its N streams (stations.tsv's
+# playlists: "File<n>=http://127.0.0.1:8000/stream/<id>/<n>", "Title<n>=(#<n>)
+# <name>").
+tunein() { printf '/sbin/tunein-station.pls?id=%s&k=%s' "$1" "$KEY"; }
+pls_req() { printf 'GET yp.shoutcast.com %s 200' "$(tunein "$1")"; }
+channel_list() { # ID NAME N
+  local k
+  printf '%d\n' "$3"
+  for ((k = 1; k <= $3; k++)); do printf 'http://127.0.0.1:8000/stream/%s/%d\n(#%d) %s\n' "$1" "$k" "$k" "$2"; done
+}
+
 # The Pop page's cache files.
 PAGE=$ROOT/PopPage1.html
 TOTAL=$ROOT/PopPageTotal.xml
