@@ -21,10 +21,10 @@ expect_bytes "flash root made: stdout" "$OUT" "$(flash_head nothing)ZORV_IRADIO_
 pathname:$FLASH
 href='nothing'
 "
-expect_eq "flash root made: datagrams" "$LOGIC[0793] : VxShoutcastGetActiveServers\\npageHref: nothing, SearchKey:\"0\"
-$LOGIC[0131] : VxOpenDirectory\\n
-$LOGIC[0141] : VxOpenDirectory\\nNo such file or directory
-$LOGIC[0152] : VxFileMkdir\\n
+expect_eq "flash root made: datagrams" "${LOGIC}[0793] : VxShoutcastGetActiveServers\\npageHref: nothing, SearchKey:\"0\"
+${LOGIC}[0131] : VxOpenDirectory\\n
+${LOGIC}[0141] : VxOpenDirectory\\nNo such file or directory
+${LOGIC}[0152] : VxFileMkdir\\n
 $(d_status browse 0)" "$(datagrams)"
 expect_eq "flash root made: only it" "irf" "$(ls -A /usr/local/etc/hdd/root)"
 expect_eq "flash root made: no request" "" "$(new_requests)"

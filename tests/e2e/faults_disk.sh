@@ -64,46 +64,35 @@ for kind in $KINDS; do
 
   # --- Answers: removed before the run, then written anew -------------------
   # (A directory cannot be removed: the answer cannot be put in place.)
-  answer=$PAGE1 status=1
-  case $kind in dir | fulldir) answer=dir status=0 ;; esac
-  seed_all
-  place "$kind" "$EX/outfile_1"
-  browse
-  expect_run "outfile_1 $kind" "$status" "$EX/outfile_1" "$answer"
-  rm -rf "$EX/outfile_1"
-  cp "$PAGE1" "$EX/outfile_1"
-  [ "$answer" = dir ] || answer=$CHANNELS
-  for cmd in station fav; do
+  for cmd in browse station fav; do
+    seed_all
     place "$kind" "${ANSWER[$cmd]}"
     $cmd
-    expect_run "${ANSWER[$cmd]##*/} $kind" "$status" "${ANSWER[$cmd]}" "$answer"
-    rm -rf "${ANSWER[$cmd]}"
+    case $kind in
+      dir | fulldir) expect_run "${ANSWER[$cmd]##*/} $kind" 0 "${ANSWER[$cmd]}" dir ;;
+      *) expect_run "${ANSWER[$cmd]##*/} $kind" 1 "${ANSWER[$cmd]}" "${WANT[$cmd]}" ;;
+    esac
   done
 
   # --- Cache, memo and lock names: cleared, fetched afresh ------------------
+  # (A full directory stays: without the page or the lock no answer, without
+  # the total page total 1, without the playlist no channel list.)
   for name in "$PAGE" "$TOTAL" "$TOTAL.count" "$ROOT/.lock" "$PLS" "$FAV_PLS"; do
     c="${name##*/} $kind"
+    cmd=browse
+    [ "$name" = "$PLS" ] && cmd=station
+    [ "$name" = "$FAV_PLS" ] && cmd=fav
+    want=${WANT[$cmd]} status=1
+    if [ "$kind" = fulldir ]; then
+      case $name in
+        "$PAGE" | "$ROOT/.lock" | *.pls) want=- status=0 ;;
+        "$TOTAL") want=$PAGE1_NO_TOTAL ;;
+      esac
+    fi
     seed_all
     place "$kind" "$name"
-    case $name in
-      *.pls)
-        cmd=station
-        [ "$name" = "$FAV_PLS" ] && cmd=fav
-        $cmd
-        if [ "$kind" = fulldir ]; then expect_run "$c" 0 "${ANSWER[$cmd]}" -; else expect_run "$c" 1 "${ANSWER[$cmd]}" "$CHANNELS"; fi
-        ;;
-      *)
-        browse
-        want=$PAGE1 status=1
-        if [ "$kind" = fulldir ]; then
-          case $name in
-            "$PAGE" | "$ROOT/.lock") want=- status=0 ;;
-            "$TOTAL") want=$PAGE1_NO_TOTAL ;;
-          esac
-        fi
-        expect_run "$c" "$status" "$EX/outfile_1" "$want"
-        ;;
-    esac
+    $cmd
+    expect_run "$c" "$status" "${ANSWER[$cmd]}" "$want"
     # Cleared: absent or a regular file now (a full directory stays).
     if [ "$kind" != fulldir ] && { [ -L "$name" ] || { [ -e "$name" ] && [ ! -f "$name" ]; }; }; then
       fail "$c: ${name##*/} still not a regular file"

@@ -25,15 +25,13 @@ Version=2
 "
 printf '1\nhttp://127.0.0.1:8000/stream/99001/1\n(#1) Pop Central\n' >"$WORK/channels.txt"
 CHANNELS=$WORK/channels.txt
-# Pop page 1 whole; with page total 1 (no total); without stations (page
-# total 4 or 1): the no-station page of Kids, made Pop's.
+# Pop page 1 whole; with page total 1 (no total); without stations: the
+# no-station page of Kids, made Pop's.
 PAGE1=$EXP/browse_pop_page1.txt
-sed '2s/.*/1/' "$PAGE1" >"$WORK/page1_no_total.txt"
 PAGE1_NO_TOTAL=$WORK/page1_no_total.txt
-sed -e '2s/.*/4/' -e '3,4s/Kids/Pop/' -e '205s/Kids/Pop/' "$EXP/browse_kids_empty.txt" >"$WORK/page1_empty.txt"
+sed '2s/.*/1/' "$PAGE1" >"$PAGE1_NO_TOTAL"
 PAGE1_EMPTY=$WORK/page1_empty.txt
-sed '2s/.*/1/' "$PAGE1_EMPTY" >"$WORK/page1_empty_no_total.txt"
-PAGE1_EMPTY_NO_TOTAL=$WORK/page1_empty_no_total.txt
+sed -e '2s/.*/4/' -e '3,4s/Kids/Pop/' -e '205s/Kids/Pop/' "$EXP/browse_kids_empty.txt" >"$PAGE1_EMPTY"
 
 # Each command's answer file, the whole answer it gives, and the playlist it
 # caches.

@@ -6,6 +6,8 @@
 # and fails, so no command here gets further than its first download.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+# The URL slot (the argument after -nd) of every downloader call so far.
+wget_urls() { [ -f "$WGET_ARGV_LOG" ] && awk 'prev == "-nd" { print } { prev = $0 }' "$WGET_ARGV_LOG"; }
 # A fresh exchange directory, no downloader calls and no datagrams yet.
 fresh() {
   rm -rf "${EX:?}"/* "$WGET_ARGV_LOG"
@@ -122,7 +124,7 @@ while IFS='|' read -r link args url search; do
   expect_eq "$c: URL" "$url" "$(wget_urls)"
   expect_no_file "$c: outfile_1 removed" "$EX/outfile_1"
   expect_eq "$c: entry and status datagrams" \
-    "$LOGIC[0793] : VxShoutcastGetActiveServers\\npageHref: $link, SearchKey:\"$search\"|$(d_status browse 0)" \
+    "${LOGIC}[0793] : VxShoutcastGetActiveServers\\npageHref: $link, SearchKey:\"$search\"|$(d_status browse 0)" \
     "$(datagrams | sed -n '1p;$p' | paste -sd '|')"
 done <<EOF
 sgenre=Pop||$API/genresearch?k=$KEY&genre=Pop&limit=0,20|0

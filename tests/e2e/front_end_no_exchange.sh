@@ -17,7 +17,7 @@ for args in GetActiveServers GetFavStationChannelList "GetStationChannelList 1";
   expect_bytes "$args: no stderr" "$ERR" ""
 done
 # Only the station command gets as far as its operation, which fails.
-expect_eq "datagrams" "$LOGIC[1003] : VxGetStationChannelList\\n
+expect_eq "datagrams" "${LOGIC}[1003] : VxGetStationChannelList\\n
 $(d_status station 0)" "$(datagrams)"
 
 expect_no_file "nothing created under /tmp/hdd" /tmp/hdd

@@ -17,13 +17,18 @@ EX=/tmp/hdd/root          # exchange directory
 ROOT=/tmp/hdd/root/irf    # disk storage root
 FLASH=/usr/local/etc/hdd/root/irf
 KEY=Lq3Vt8Nw5Rz1Hk6P      # the built-in developer key
-PASSED=0
-FAILED=0
-BG_PIDS=()
+# The Pop page's cache files; the playlist path of its station 1.
+PAGE=$ROOT/PopPage1.html
+TOTAL=$ROOT/PopPageTotal.xml
+PLS=$ROOT/PopPage1_station1_8bcbecdc.pls        # station 1 of Pop page 1
+FAV_PLS=$ROOT/favorite_station1_8bcbecdc.pls    # the same station as favourite 1
+TUNEIN="/sbin/tunein-station.pls?id=99001&k=$KEY"
+# Where the test downloader tests/e2e/bin/wget-argv-log records its calls.
+export WGET_ARGV_LOG=/tmp/wget-argv.log
 
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy
 cd "$WORK" || exit 1      # a shell run by mistake would leave its files here
-
+BG_PIDS=()
 cleanup() {
   local p
   for p in "${BG_PIDS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
@@ -31,6 +36,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# --- Running the program ----------------------------------------------------
 # run ARGS...: runs radiodir; stdout in $OUT, stderr in $ERR, exit status in
 # $RC. With RUN_LIMIT set, the run is killed after that many seconds (a hang
 # shows as status 137). With RADIODIR_VALGRIND=1 the program runs under
@@ -66,9 +72,8 @@ browse() {
 }
 # station [INDEX]: station INDEX (default 1) of the page file.
 station() { mark; run GetStationChannelList "${1:-1}"; }
-# fav [RECORD]: RECORD in infile_3; by default favourite 1, the first
-# station of the Pop page.
-TUNEIN="/sbin/tunein-station.pls?id=99001&k=$KEY"
+# fav [RECORD]: RECORD in infile_3; by default favourite 1, station 1 of
+# the Pop page.
 FAV1="1
 $TUNEIN
 "
@@ -78,36 +83,20 @@ fav() {
   run GetFavStationChannelList
 }
 mark() { mark_log; clear_udplog; }
+fresh_root() { rm -rf "$ROOT"; mkdir -p "$ROOT"; }
 
-# The playlist path of station ID as a keyed page carries it, its request in
-# dirsim's log, and the channel list of its N streams (stations.tsv's
-# playlists: "File<n>=http://127.0.0.1:8000/stream/<id>/<n>", "Title<n>=(#<n>)
-# <name>").
-tunein() { printf '/sbin/tunein-station.pls?id=%s&k=%s' "$1" "$KEY"; }
-pls_req() { printf 'GET yp.shoutcast.com %s 200' "$(tunein "$1")"; }
-channel_list() { # ID NAME N
-  local k
-  printf '%d\n' "$3"
-  for ((k = 1; k <= $3; k++)); do printf 'http://127.0.0.1:8000/stream/%s/%d\n(#%d) %s\n' "$1" "$k" "$k" "$2"; done
-}
-
-# The Pop page's cache files.
-PAGE=$ROOT/PopPage1.html
-TOTAL=$ROOT/PopPageTotal.xml
-PLS=$ROOT/PopPage1_station1_8bcbecdc.pls        # station 1 of Pop page 1
-FAV_PLS=$ROOT/favorite_station1_8bcbecdc.pls    # the same station as favourite 1
-
+# --- Checks -------------------------------------------------------------------
+PASSED=0
+FAILED=0
 pass() { PASSED=$((PASSED + 1)); }
 fail() {
   FAILED=$((FAILED + 1))
   echo "FAIL: $*" >&2
 }
-
 # expect_eq NAME EXPECTED ACTUAL
 expect_eq() {
   if [ "$2" == "$3" ]; then pass; else fail "$1: expected [$2], got [$3]"; fi
 }
-
 # expect_bytes NAME FILE EXPECTED: FILE holds exactly the bytes EXPECTED
 # (use $'...' or printf for control characters).
 expect_bytes() {
@@ -120,16 +109,15 @@ expect_bytes() {
     diff <(printf '%s' "$expected") "$file" | head -n 20 >&2
   fi
 }
-
-# expect_same NAME FILE EXPECTED_FILE
+# expect_same NAME FILE EXPECTED_FILE (a pipe such as <(...) too)
 expect_same() {
+  local want=$3
   if [ ! -f "$2" ]; then fail "$1: $2 is missing"; return; fi
-  if cmp -s "$2" "$3"; then pass; else fail "$1: $2 differs from $3"; diff "$3" "$2" | head -n 20 >&2; fi
+  [ -f "$want" ] || { want=$WORK/expected; cat "$3" >"$want"; }
+  if cmp -s "$2" "$want"; then pass; else fail "$1: $2 differs from $3"; diff "$want" "$2" | head -n 20 >&2; fi
 }
-
 expect_file() { if [ -f "$2" ]; then pass; else fail "$1: $2 is missing"; fi; }
 expect_no_file() { if [ -e "$2" ]; then fail "$1: $2 should not exist"; else pass; fi; }
-
 # expect_answer NAME STATUS FILE EXPECTED_FILE|-: the exit status (0 or 1;
 # anything else is a crash, a hang or a usage error) and the whole answer
 # file, or none ("-").
@@ -137,20 +125,23 @@ expect_answer() {
   expect_eq "$1: status" "$2" "$RC"
   if [ "$4" = - ]; then expect_no_file "$1: no ${3##*/}" "$3"; else expect_same "$1: ${3##*/}" "$3" "$4"; fi
 }
-
-# The program's failure and error lines on standard output, joined by "|".
-messages() {
-  grep -E -e '^exec ' -e '^failed to Exec cmd' -e '^rm ' -e "^Can't open" -e '^ERROR:' -e '^Failed' \
-    -e 'mkdir error' -e '^/tmp/hdd/root/irf/.*\.pls$' "$OUT" | paste -sd '|'
+# finish: the summary line CTest shows, and the script's exit status.
+finish() {
+  echo "$PASSED passed, $FAILED failed"
+  [ "$FAILED" -eq 0 ]
 }
 
+# --- What the program leaves and prints -------------------------------------
 # The storage root's files (of DIR, default the disk root), names only, on
 # one line; the runs' lock file (".lock") left out, and by cache_files the
 # count memos kept beside total files too.
 root_files() { ls -A "${1:-$ROOT}" 2>/dev/null | grep -v '^\.lock$' | LC_ALL=C sort | paste -sd ' '; }
 cache_files() { root_files "$@" | tr ' ' '\n' | grep -v '\.count$' | paste -sd ' '; }
-fresh_root() { rm -rf "$ROOT"; mkdir -p "$ROOT"; }
-
+# The failure and error lines on standard output, joined by "|".
+messages() {
+  grep -E -e '^exec ' -e '^failed to Exec cmd' -e '^rm ' -e "^Can't open" -e '^ERROR:' -e '^Failed' \
+    -e 'mkdir error' -e '^/tmp/hdd/root/irf/.*\.pls$' "$OUT" | paste -sd '|'
+}
 # The argument echo radiodir prints for ARGS (argv[0] is the program).
 echo_of() {
   local i=0 a
@@ -159,30 +150,26 @@ echo_of() {
     i=$((i + 1))
   done
 }
-# What GetActiveServers ARG... prints up to the link it read (LINK), and
-# with browse_head on to the line naming the storage root DIR it chose.
-link_out() {
-  local link=$1
-  shift
+# browse_head DIR LINK [ARG...]: what GetActiveServers ARG... prints up to
+# the line naming DIR, the storage root it chose, having read LINK.
+browse_head() {
+  local dir=$1 link=$2
+  shift 2
   echo_of GetActiveServers "$@"
-  printf '\n\nread pageHref=%s!!!!!!' "$link"
+  printf "\n\nread pageHref=%s!!!!!!\n\n\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \n" "$link"
+  printf "ZORV_IRADIO_FILE_DIR:'%s', ZORV_IRADIO_FILE_DIR2:'%s'" "$dir" "$FLASH"
 }
-browse_head() { # DIR LINK [ARG...]
-  local dir=$1
-  shift
-  link_out "$@"
-  printf "\n\n\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \nZORV_IRADIO_FILE_DIR:'%s', ZORV_IRADIO_FILE_DIR2:'%s'" \
-    "$dir" "$FLASH"
-}
-
-# Waits until FILE exists (a tool's ready mark), at most 10 s.
-wait_for() {
-  local i
-  for i in $(seq 100); do [ -e "$1" ] && return 0; sleep 0.1; done
-  echo "timed out waiting for $1" >&2
-  return 1
+# The playlist path of station ID as a keyed page carries it, and the
+# channel list of its N streams (the playlists of tests/data/stations.tsv:
+# "File<n>=http://127.0.0.1:8000/stream/<id>/<n>", "Title<n>=(#<n>) <name>").
+tunein() { printf '/sbin/tunein-station.pls?id=%s&k=%s' "$1" "$KEY"; }
+channel_list() { # ID NAME N
+  local k
+  printf '%d\n' "$3"
+  for ((k = 1; k <= $3; k++)); do printf 'http://127.0.0.1:8000/stream/%s/%d\n(#%d) %s\n' "$1" "$k" "$k" "$2"; done
 }
 
+# --- Trace datagrams ------------------------------------------------------------
 # start_udplog: every datagram, one escaped line each, into $UDP (appended,
 # so that clear_udplog truncates it without leaving a hole of zero bytes).
 UDP=$WORK/udp.log
@@ -212,6 +199,7 @@ d_status() { # COMMAND STATUS
   printf '%spatch_main[%s] : main\\n%s returned with status=%d' "$TABS" "$line" "$op" "$2"
 }
 
+# --- The directory service --------------------------------------------------------
 # start_dirsim ARGS...: the local directory service on 127.0.0.1:80; its
 # request log in $DIRSIM_LOG.
 DIRSIM_LOG=$WORK/dirsim.log
@@ -220,6 +208,13 @@ start_dirsim() {
   "$TOOLS/dirsim" --port 80 --log "$DIRSIM_LOG" --ready "$WORK/dirsim.ready" "$@" >"$WORK/dirsim.out" 2>&1 &
   BG_PIDS+=($!)
   wait_for "$WORK/dirsim.ready"
+}
+# Waits until FILE exists (a tool's ready mark), at most 10 s.
+wait_for() {
+  local i
+  for i in $(seq 100); do [ -e "$1" ] && return 0; sleep 0.1; done
+  echo "timed out waiting for $1" >&2
+  return 1
 }
 # dirsim's run-time switches, through GNU wget (/sbin/wget may be another):
 # dirsim_ctl clear, or fault RULE... (each percent-encoded) alone from now on.
@@ -233,8 +228,9 @@ fault() {
 LOG_AT=0
 mark_log() { LOG_AT=0; [ -f "$DIRSIM_LOG" ] && LOG_AT=$(wc -l <"$DIRSIM_LOG"); return 0; }
 new_requests() { tail -n +$((LOG_AT + 1)) "$DIRSIM_LOG" | paste -sd '|'; }
-# reqs QUERY[:STATUS]...: the request-log lines of directory queries, given
-# by what follows the key ("genre=Pop&limit=0,20", "search=rock"), joined.
+# What the log says of requests, joined by "|": reqs QUERY[:STATUS]... for
+# directory queries, given by what follows the key ("genre=Pop&limit=0,20",
+# "search=rock"), pls_req ID for a station's playlist.
 GENRE_Q="GET api.shoutcast.com /legacy/genresearch?k=$KEY&"
 SEARCH_Q="GET api.shoutcast.com /legacy/stationsearch?k=$KEY&"
 reqs() {
@@ -245,14 +241,4 @@ reqs() {
     printf '%s %s\n' "${q%:*}" "${q##*:}"
   done | paste -sd '|'
 }
-
-# The test downloader tests/e2e/bin/wget-argv-log records its calls here;
-# wget_urls: the URL slot (the argument after -nd) of every call so far.
-export WGET_ARGV_LOG=/tmp/wget-argv.log
-wget_urls() { [ -f "$WGET_ARGV_LOG" ] && awk 'prev == "-nd" { print } { prev = $0 }' "$WGET_ARGV_LOG"; }
-
-# finish: the summary line CTest shows, and the script's exit status.
-finish() {
-  echo "$PASSED passed, $FAILED failed"
-  [ "$FAILED" -eq 0 ]
-}
+pls_req() { printf 'GET yp.shoutcast.com %s 200' "$(tunein "$1")"; }

@@ -15,25 +15,22 @@ YP=http://yp.shoutcast.com
 # root_pls PREFIX: the cached playlists whose names begin with PREFIX.
 root_pls() { (cd "$ROOT" && ls -A | grep "^$1.*\.pls" | LC_ALL=C sort | paste -sd ' '); }
 
-# Expected standard output: the argument echo, the page file's last line
-# (PAGEFILENAME), the playlist step, its download (CACHE-NAME ID) or reuse,
-# the failed download, and the read.
+# Expected standard output: the page file's last line (PAGEFILENAME), the
+# playlist step, its download (CACHE-NAME ID), and the read.
 page_out() { printf "pagefilename line='%s\n'\npagefilename='%s'\n" "$1" "$1"; }
 PARSE_OUT=$'\n 259, parse_pls, patch_Zorv_getlpls \n'
 fetch_out() { printf "prefix:'%s'\npath:'%s'\n%s\n" "$1" "$YP$(tunein "$2")" "$YP$(tunein "$2")"; }
-reuse_out() { printf '%s is exist\n' "$1"; }
-wget_failed_out() { printf 'exec /sbin/wget -t 1 -T 30 -nd %s -O %s failed\n%s\n' "$YP$(tunein "$2")" "$1" "$1"; }
 READ_OUT=$'\n 185, read_file, patch_Zorv_getlpls \n'
 # Expected datagrams.
-D_STATION="$LOGIC[1003] : VxGetStationChannelList\\n"
-D_FAV="$LOGIC[1038] : VxGetFavStationChannelList\\n"
-D_PARSE="$LOGIC[0258] : parse_pls\\n
-$LOGIC[0246] : sPlayListInit\\n"
+D_STATION="${LOGIC}[1003] : VxGetStationChannelList\\n"
+D_FAV="${LOGIC}[1038] : VxGetFavStationChannelList\\n"
+D_PARSE="${LOGIC}[0258] : parse_pls\\n
+${LOGIC}[0246] : sPlayListInit\\n"
 d_exec() { # CACHE-NAME ID
   printf '%s[0073] : ExecvCmd\\n****argv :  /sbin/wget -t 1 -T 30 -nd %s -O %s NULL' "$LOGIC" "$YP$(tunein "$2")" "$1"
 }
-D_READ="$LOGIC[0184] : read_file\\n
-$LOGIC[0237] : free_file\\n"
+D_READ="${LOGIC}[0184] : read_file\\n
+${LOGIC}[0237] : free_file\\n"
 
 start_udplog
 start_dirsim
@@ -44,15 +41,7 @@ start_dirsim
 # tuneinpath line; the URL does not, and the page file plays no part.
 expect_no_file "fresh device: no storage root yet" "$ROOT"
 F3=$ROOT/favorite_station3_8060112c.pls
-TRIPLE="3
-$(tunein 100666)
-Pop
-Triple Stream Pop
-785
-1
-128
-audio
-"
+printf -v TRIPLE '3\n%s\nPop\nTriple Stream Pop\n785\n1\n128\naudio\n' "$(tunein 100666)"
 fav "$TRIPLE"
 expect_answer "favourite" 1 "$EX/outfile_3" <(channel_list 100666 "Triple Stream Pop" 3)
 expect_bytes "favourite: stdout" "$OUT" "$(echo_of GetFavStationChannelList)
@@ -74,14 +63,7 @@ expect_eq "favourite cached: no request" "" "$(new_requests)"
 
 # Another favourite at the same position: its own playlist; then the first
 # one again, still its own.
-fav "3
-$(tunein 99630)
-Pop
-Pop Express
-941
-1
-192
-audio
+fav "$(printf '3\n%s\nPop\nPop Express\n941\n1\n192\naudio' "$(tunein 99630)")
 "
 expect_answer "second favourite at 3" 1 "$EX/outfile_3" <(channel_list 99630 "Pop Express" 2)
 expect_eq "second favourite at 3: fetched" "$(pls_req 99630)" "$(new_requests)"
@@ -138,7 +120,7 @@ station 1
 expect_answer "station 1 cached" 1 "$EX/outfile_2" <(channel_list 99001 "Pop Central" 1)
 expect_bytes "station 1 cached: stdout" "$OUT" "$(echo_of GetStationChannelList 1)
 $(page_out "$P1")
-$PARSE_OUT$(reuse_out "$N1")
+${PARSE_OUT}$N1 is exist
 $READ_OUT"
 expect_eq "station 1 cached: datagrams" "$D_STATION
 $D_PARSE
@@ -187,7 +169,8 @@ expect_answer "404" 0 "$EX/outfile_2" -
 expect_bytes "404: stdout" "$OUT" "$(echo_of GetStationChannelList 2)
 $(page_out "$P1")
 $PARSE_OUT$(fetch_out "$N2" 99038)
-$(wget_failed_out "$N2" 99038)
+exec /sbin/wget -t 1 -T 30 -nd $YP$(tunein 99038) -O $N2 failed
+$N2
 "
 expect_eq "404: datagrams" "$D_STATION
 $D_PARSE
