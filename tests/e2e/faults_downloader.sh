@@ -27,16 +27,15 @@ fi
 
 start_dirsim
 
-# failed NAME URL FILE: what a failed download prints (the "exec" line when
-# the downloader exited with a code, nothing of its own when a signal ended
-# it) and leaves: no temporary file, nothing in the cache but the files
-# CACHE (the words that follow FILE).
+# failed NAME DOWNLOAD CACHE...: what a failed download prints (nothing of
+# the downloader's own when a signal ended it) and leaves: no temporary
+# file, nothing in the cache but the files CACHE.
+QUIET=
+[ "$MODE" = killed ] && QUIET=quiet
 failed() {
-  local name=$1 url=$2 file=$3 lines="failed to Exec cmd|rm $3"
-  shift 3
-  [ "$file" = "$PLS" ] || [ "$file" = "$FAV_PLS" ] && lines=$file
-  [ "$MODE" = killed ] || lines="$(exec_failed "$url" "$file")|$lines"
-  expect_eq "$name: messages" "$lines" "$(messages)"
+  local name=$1 download=$2
+  shift 2
+  expect_eq "$name: messages" "$(failed_lines "$download" $QUIET)" "$(messages)"
   expect_eq "$name: cache" "$*" "$(cache_files)"
   expect_no_tmp "$name"
 }
@@ -45,14 +44,14 @@ page_run() { # NAME
   fresh_root
   browse
   expect_answer "$1" 0 "$EX/outfile_1" -
-  failed "$1" "$PAGE_URL" "$PAGE"
+  failed "$1" page
 }
 total_run() {
   fresh_root
   seed_page
   browse
   expect_answer "$1" 1 "$EX/outfile_1" "$PAGE1_NO_TOTAL"
-  failed "$1" "$TOTAL_URL" "$TOTAL" PopPage1.html
+  failed "$1" total PopPage1.html
 }
 playlist_run() { # NAME station|fav
   fresh_root
@@ -60,7 +59,7 @@ playlist_run() { # NAME station|fav
   rm -f "$EX/outfile_2" "$EX/outfile_3"
   $2
   expect_answer "$1" 0 "${ANSWER[$2]}" -
-  failed "$1" "$PLS_URL" "${CACHED[$2]}"
+  failed "$1" "$2"
 }
 # The same from a cache that has everything: no download, whole answers.
 cached_runs() { # NAME

@@ -5,11 +5,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 RUN_LIMIT=20   # a hang shows as status 137, a crash as 128 + its signal
 
-# The downloads of the Pop page and its station 1.
-PAGE_URL="http://api.shoutcast.com/legacy/genresearch?k=$KEY&genre=Pop&limit=0,20"
-TOTAL_URL="http://api.shoutcast.com/legacy/genresearch?k=$KEY&genre=Pop"
-PLS_URL="http://yp.shoutcast.com$TUNEIN"
-exec_failed() { printf 'exec /sbin/wget -t 1 -T 30 -nd %s -O %s failed' "$1" "$2"; }
 
 # What the service answers, and the program's answers made of them.
 "$TOOLS/dirsim" --dump 'genre=Pop&limit=0,20' >"$WORK/page.xml"
@@ -50,6 +45,20 @@ seed_cache() {
   printf '%s' "$PLS_TEXT" >"$FAV_PLS"
 }
 
+# failed_lines page|total|station|fav [quiet]: the lines that a failed
+# download of the Pop page, its total or its station 1 prints (see
+# messages); "quiet" when the downloader could say nothing of its own (not
+# started, or ended by a signal).
+failed_lines() {
+  local url="http://api.shoutcast.com/legacy/genresearch?k=$KEY&genre=Pop" file=$PAGE lines
+  case $1 in
+    page) url+="&limit=0,20" lines="failed to Exec cmd|rm $PAGE" ;;
+    total) file=$TOTAL lines="failed to Exec cmd|rm $TOTAL" ;;
+    *) url=http://yp.shoutcast.com$TUNEIN file=${CACHED[$1]} lines=${CACHED[$1]} ;;
+  esac
+  [ "${2:-}" = quiet ] || printf 'exec /sbin/wget -t 1 -T 30 -nd %s -O %s failed|' "$url" "$file"
+  printf '%s' "$lines"
+}
 # expect_no_tmp NAME: no temporary file of an answer or a memo anywhere.
 expect_no_tmp() {
   expect_eq "$1: no temporary file" "" "$(find /tmp/hdd /usr/local/etc/hdd -name '*.tmp*' 2>/dev/null | paste -sd ' ')"

@@ -34,7 +34,7 @@ page_case() { # KIND LOGGED-STATUS FAILED(0|1)
   browse
   if [ "$3" = 1 ]; then
     expect_answer "$c" 0 "$EX/outfile_1" -
-    expect_eq "$c: messages" "$(exec_failed "$PAGE_URL" "$PAGE")|failed to Exec cmd|rm $PAGE" "$(messages)"
+    expect_eq "$c: messages" "$(failed_lines page)" "$(messages)"
     expect_eq "$c: requests" "$(reqs "$PAGE_Q:$2")" "$(new_requests)"
     expect_eq "$c: cache" "" "$(cache_files)"
     then_none "$c" browse "$(reqs "$PAGE_Q" genre=Pop)"
@@ -57,7 +57,7 @@ page_case() { # KIND LOGGED-STATUS FAILED(0|1)
 # total 1, and the total asked for again by the next run.
 total_case() { # KIND LOGGED-STATUS FAILED(0|1)
   local c="$1 on the total" msg="Can't open the file:$TOTAL"
-  [ "$3" = 1 ] && msg="$(exec_failed "$TOTAL_URL" "$TOTAL")|failed to Exec cmd|rm $TOTAL"
+  [ "$3" = 1 ] && msg=$(failed_lines total)
   [ "$1" = notpls ] && msg=
   fresh_root
   fault "$1:genre%3DPop:2"   # the page is the first request, the total the second
@@ -83,7 +83,7 @@ playlist_case() { # KIND LOGGED-STATUS FAILED(0|1) station|fav
   expect_eq "$c: requests" "$PLS_REQ $2" "$(new_requests)"
   if [ "$3" = 1 ]; then
     expect_answer "$c" 0 "$out" -
-    msg="$(exec_failed "$PLS_URL" "$file")|$file"
+    msg=$(failed_lines "$cmd")
   elif [ "$1" = short ]; then
     # Still a playlist, but entry 1 without its title gives no row: the
     # answer says so, and the file goes, to be fetched again.

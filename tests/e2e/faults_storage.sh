@@ -12,28 +12,21 @@ start_dirsim
 PS=$(getconf PAGESIZE)
 blocks() { echo $((($(wc -c <"$1") + PS - 1) / PS)); }
 
-# Both channel list commands, their playlist download failing (PAGE1 is the
-# page file). With "unstarted", the downloader is not even started: on a
-# read-only disk the download could not be recorded, so nothing is fetched.
-playlists_fail() { # NAME [unstarted]
-  local cmd exec
-  cp "$PAGE1" "$EX/outfile_1"
-  for cmd in station fav; do
-    exec="$(exec_failed "$PLS_URL" "${CACHED[$cmd]}")|"
-    [ "${2:-}" = unstarted ] && exec=
+# fails NAME [quiet] COMMAND...: each COMMAND's download cannot be written
+# (PAGE1 the page file): status 0, no answer, the failed download's lines.
+# With "quiet" the downloader is not even started: on a read-only disk the
+# download could not be recorded, so nothing is fetched.
+fails() {
+  local name=$1 quiet='' cmd
+  shift
+  [ "$1" = quiet ] && { quiet=quiet; shift; }
+  for cmd; do
+    cp "$PAGE1" "$EX/outfile_1"
     $cmd
-    expect_answer "$1, $cmd" 0 "${ANSWER[$cmd]}" -
-    expect_eq "$1, $cmd: messages" "$exec${CACHED[$cmd]}" "$(messages)"
+    expect_answer "$name, $cmd" 0 "${ANSWER[$cmd]}" -
+    expect_eq "$name, $cmd: messages" "$(failed_lines "${cmd/browse/page}" $quiet)" "$(messages)"
   done
-  expect_no_tmp "$1"
-}
-page_fails() { # NAME [unstarted]: the page download cannot be written
-  local exec="$(exec_failed "$PAGE_URL" "$PAGE")|"
-  [ "${2:-}" = unstarted ] && exec=
-  browse
-  expect_answer "$1" 0 "$EX/outfile_1" -
-  expect_eq "$1: messages" "${exec}failed to Exec cmd|rm $PAGE" "$(messages)"
-  expect_no_tmp "$1"
+  expect_no_tmp "$name"
 }
 # tmpfs [OPTIONS]: a fresh tmpfs as the storage root.
 tmpfs() { mount -t tmpfs ${1:+-o "$1"} rootfs "$ROOT"; }
@@ -45,12 +38,12 @@ fresh_root
 tmpfs size=$(($(blocks "$PAGE_XML") * PS))
 browse
 expect_answer "room for the page" 1 "$EX/outfile_1" "$PAGE1_NO_TOTAL"
-expect_eq "room for the page: messages" "$(exec_failed "$TOTAL_URL" "$TOTAL")|failed to Exec cmd|rm $TOTAL" "$(messages)"
+expect_eq "room for the page: messages" "$(failed_lines total)" "$(messages)"
 expect_eq "room for the page: cache" "PopPage1.html" "$(root_files)"
 expect_same "room for the page: page file" "$PAGE" "$PAGE_XML"
 expect_no_tmp "room for the page"
 # Now no room for a playlist either.
-playlists_fail "full"
+fails "full" station fav
 expect_eq "full: cache" "PopPage1.html" "$(root_files)"
 umount "$ROOT"
 
@@ -68,10 +61,8 @@ umount "$ROOT"
 # No room at all: nothing fetched, nothing left; room again: all fetched.
 tmpfs size=64k
 head -c 1M /dev/zero >"$ROOT/filler" 2>/dev/null
-page_fails "no room"
+fails "no room" browse station fav
 expect_eq "no room: cache" "filler" "$(root_files)"
-playlists_fail "no room"
-expect_eq "no room: cache after the playlists" "filler" "$(root_files)"
 rm "$ROOT/filler"
 all_well "room again"
 expect_eq "room again: all fetched" 4 "$(new_requests | tr '|' '\n' | grep -c ' 200$')"
@@ -79,8 +70,7 @@ umount "$ROOT"
 
 # --- Read-only ----------------------------------------------------------------
 tmpfs ro
-page_fails "read-only, empty" unstarted
-playlists_fail "read-only, empty" unstarted
+fails "read-only, empty" quiet browse station fav
 umount "$ROOT"
 
 # A whole cache on a read-only disk serves every command without a download.
@@ -99,7 +89,7 @@ tmpfs
 printf '<stationlist>\n' >"$TOTAL"
 printf '<html></html>\n' >"$PLS"
 mount -o remount,ro "$ROOT"
-page_fails "read-only, empty page" unstarted
+fails "read-only, empty page" quiet browse
 expect_eq "read-only, empty page: still there" 0 "$(wc -c <"$PAGE")"
 mount -o remount,rw "$ROOT"
 seed_page

@@ -136,14 +136,9 @@ EOF
 # A page file with three stations.
 {
   printf '1\n2\n\n\nsgenre=\n'
-  for k in $(seq 38); do echo; done
-  for k in $(seq 20); do
-    if [ "$k" -le 3 ]; then
-      printf '%d\n/sbin/tunein-station.pls?id=%d\nPop\nStation %d\n5\n1\n128\naudio\n' "$k" $((100 + k)) "$k"
-    else
-      printf '0\n\n\n\n0\n0\n0\n\n'
-    fi
-  done
+  printf '\n%.0s' {1..38}
+  for k in 1 2 3; do printf '%d\n/sbin/tunein-station.pls?id=%d\nPop\nStation %d\n5\n1\n128\naudio\n' $k $((100 + k)) $k; done
+  printf '0\n\n\n\n0\n0\n0\n\n%.0s' {4..20}
   printf '3\n/tmp/hdd/root/irf/PopPage1\n'
 } >"$WORK/page3"
 # Beyond 32 bits atoi saturates as on the device, where a long has 32 bits.
