@@ -30,11 +30,11 @@ place() { # KIND PATH
 # expect_run NAME STATUS ANSWER-FILE EXPECTED|-|dir: the answer whole, absent,
 # or still the directory that stood there; and nothing reached through a link.
 expect_run() {
-  expect_status "$1" "$2"
   if [ "$4" = dir ]; then
+    expect_eq "$1: status" "$2" "$RC"
     [ -d "$3" ] && [ ! -L "$3" ] && pass || fail "$1: ${3##*/} is no longer the directory"
   else
-    expect_answer "$1" "$3" "$4"
+    expect_answer "$1" "$2" "$3" "$4"
   fi
   expect_bytes "$1: victim untouched" "$WORK/victim" $'victim\n'
   expect_no_file "$1: nothing made through a link" "$WORK/nowhere"
@@ -43,10 +43,7 @@ expect_run() {
 }
 seed_all() {
   fresh_root
-  seed_page
-  seed_total
-  printf '%s' "$PLS_TEXT" >"$PLS"
-  printf '%s' "$PLS_TEXT" >"$FAV_PLS"
+  seed_cache
   rm -rf "$EX"/outfile_*
   cp "$PAGE1" "$EX/outfile_1"
 }
@@ -55,10 +52,10 @@ for kind in $KINDS; do
   # --- Inputs: the two request files and the page file read back ------------
   seed_all
   place "$kind" "$EX/infile_1"
-  trun GetActiveServers
+  run GetActiveServers
   expect_run "infile_1 $kind" 0 "$EX/outfile_1" "$PAGE1"
   place "$kind" "$EX/infile_3"
-  trun GetFavStationChannelList
+  run GetFavStationChannelList
   expect_run "infile_3 $kind" 0 "$EX/outfile_3" -
   rm -rf "$EX/infile_1" "$EX/infile_3"
   place "$kind" "$EX/outfile_1"
@@ -67,44 +64,35 @@ for kind in $KINDS; do
 
   # --- Answers: removed before the run, then written anew -------------------
   # (A directory cannot be removed: the answer cannot be put in place.)
-  answer=$PAGE1 status=1
-  case $kind in dir | fulldir) answer=dir status=0 ;; esac
-  seed_all
-  place "$kind" "$EX/outfile_1"
-  browse
-  expect_run "outfile_1 $kind" "$status" "$EX/outfile_1" "$answer"
-  rm -rf "$EX/outfile_1"
-  cp "$PAGE1" "$EX/outfile_1"
-  [ "$answer" = dir ] || answer=$CHANNELS
-  for n in 2 3; do
-    place "$kind" "$EX/outfile_$n"
-    if [ $n = 2 ]; then station; else fav; fi
-    expect_run "outfile_$n $kind" "$status" "$EX/outfile_$n" "$answer"
-    rm -rf "$EX/outfile_$n"
+  for cmd in browse station fav; do
+    seed_all
+    place "$kind" "${ANSWER[$cmd]}"
+    $cmd
+    case $kind in
+      dir | fulldir) expect_run "${ANSWER[$cmd]##*/} $kind" 0 "${ANSWER[$cmd]}" dir ;;
+      *) expect_run "${ANSWER[$cmd]##*/} $kind" 1 "${ANSWER[$cmd]}" "${WANT[$cmd]}" ;;
+    esac
   done
 
   # --- Cache, memo and lock names: cleared, fetched afresh ------------------
+  # (A full directory stays: without the page or the lock no answer, without
+  # the total page total 1, without the playlist no channel list.)
   for name in "$PAGE" "$TOTAL" "$TOTAL.count" "$ROOT/.lock" "$PLS" "$FAV_PLS"; do
     c="${name##*/} $kind"
+    cmd=browse
+    [ "$name" = "$PLS" ] && cmd=station
+    [ "$name" = "$FAV_PLS" ] && cmd=fav
+    want=${WANT[$cmd]} status=1
+    if [ "$kind" = fulldir ]; then
+      case $name in
+        "$PAGE" | "$ROOT/.lock" | *.pls) want=- status=0 ;;
+        "$TOTAL") want=$PAGE1_NO_TOTAL ;;
+      esac
+    fi
     seed_all
     place "$kind" "$name"
-    case $name in
-      *.pls)
-        if [ "$name" = "$PLS" ]; then station; out=$EX/outfile_2; else fav; out=$EX/outfile_3; fi
-        if [ "$kind" = fulldir ]; then expect_run "$c" 0 "$out" -; else expect_run "$c" 1 "$out" "$CHANNELS"; fi
-        ;;
-      *)
-        browse
-        want=$PAGE1 status=1
-        if [ "$kind" = fulldir ]; then
-          case $name in
-            "$PAGE" | "$ROOT/.lock") want=- status=0 ;;
-            "$TOTAL") want=$PAGE1_NO_TOTAL ;;
-          esac
-        fi
-        expect_run "$c" "$status" "$EX/outfile_1" "$want"
-        ;;
-    esac
+    $cmd
+    expect_run "$c" "$status" "${ANSWER[$cmd]}" "$want"
     # Cleared: absent or a regular file now (a full directory stays).
     if [ "$kind" != fulldir ] && { [ -L "$name" ] || { [ -e "$name" ] && [ ! -f "$name" ]; }; }; then
       fail "$c: ${name##*/} still not a regular file"
@@ -142,10 +130,7 @@ for cmd in browse station fav; do
   place rootlink "$ROOT"
   cp "$PAGE1" "$EX/outfile_1"
   $cmd
-  out=$EX/outfile_1 want=$PAGE1
-  [ $cmd = station ] && out=$EX/outfile_2 want=$CHANNELS
-  [ $cmd = fav ] && out=$EX/outfile_3 want=$CHANNELS
-  expect_run "storage root a link, $cmd" 1 "$out" "$want"
+  expect_run "storage root a link, $cmd" 1 "${ANSWER[$cmd]}" "${WANT[$cmd]}"
   [ -d "$ROOT" ] && [ ! -L "$ROOT" ] && pass || fail "storage root a link, $cmd: no directory made"
 done
 

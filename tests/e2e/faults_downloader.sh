@@ -27,108 +27,76 @@ fi
 
 start_dirsim
 
-# failed_lines URL FILE: what a failed download prints: the "exec" line when
-# the downloader exited with a code, nothing of its own when a signal ended it.
-failed_lines() {
-  [ "$MODE" = killed ] || printf '%s|' "$(exec_failed "$1" "$2")"
+# failed NAME DOWNLOAD CACHE...: what a failed download prints (nothing of
+# the downloader's own when a signal ended it) and leaves: no temporary
+# file, nothing in the cache but the files CACHE.
+QUIET=
+[ "$MODE" = killed ] && QUIET=quiet
+failed() {
+  local name=$1 download=$2
+  shift 2
+  expect_eq "$name: messages" "$(failed_lines "$download" $QUIET)" "$(messages)"
+  expect_eq "$name: cache" "$*" "$(cache_files)"
+  expect_no_tmp "$name"
 }
-
-# The four downloads, each from a cache that lacks just that file; the
-# downloader fails (or not, with $2 = none).
+# The four downloads, each from a cache that lacks just that file.
 page_run() { # NAME
   fresh_root
   browse
-  expect_status "$1" 0
-  expect_answer "$1" "$EX/outfile_1" -
-  expect_eq "$1: messages" "$(failed_lines "$PAGE_URL" "$PAGE")failed to Exec cmd|rm $PAGE" "$(messages)"
-  expect_eq "$1: cache" "" "$(cache_files)"
-  expect_no_tmp "$1"
+  expect_answer "$1" 0 "$EX/outfile_1" -
+  failed "$1" page
 }
 total_run() {
   fresh_root
   seed_page
   browse
-  expect_status "$1" 1
-  expect_answer "$1" "$EX/outfile_1" "$PAGE1_NO_TOTAL"
-  expect_eq "$1: messages" "$(failed_lines "$TOTAL_URL" "$TOTAL")failed to Exec cmd|rm $TOTAL" "$(messages)"
-  expect_eq "$1: cache" "PopPage1.html" "$(cache_files)"
-  expect_no_tmp "$1"
+  expect_answer "$1" 1 "$EX/outfile_1" "$PAGE1_NO_TOTAL"
+  failed "$1" total PopPage1.html
 }
 playlist_run() { # NAME station|fav
-  local out=$EX/outfile_2 file=$PLS
-  [ "$2" = fav ] && out=$EX/outfile_3 file=$FAV_PLS
   fresh_root
   cp "$PAGE1" "$EX/outfile_1"
   rm -f "$EX/outfile_2" "$EX/outfile_3"
   $2
-  expect_status "$1" 0
-  expect_answer "$1" "$out" -
-  expect_eq "$1: messages" "$(failed_lines "$PLS_URL" "$file")$file" "$(messages)"
-  expect_eq "$1: cache" "" "$(cache_files)"
-  expect_no_tmp "$1"
+  expect_answer "$1" 0 "${ANSWER[$2]}" -
+  failed "$1" "$2"
 }
-
 # The same from a cache that has everything: no download, whole answers.
 cached_runs() { # NAME
   fresh_root
-  seed_page
-  seed_total
-  printf '%s' "$PLS_TEXT" >"$PLS"
-  printf '%s' "$PLS_TEXT" >"$FAV_PLS"
-  mark_log
-  browse
-  expect_status "$1, page" 1
-  expect_answer "$1, page" "$EX/outfile_1" "$PAGE1"
-  station
-  expect_status "$1, station" 1
-  expect_answer "$1, station" "$EX/outfile_2" "$CHANNELS"
-  fav
-  expect_status "$1, favourite" 1
-  expect_answer "$1, favourite" "$EX/outfile_3" "$CHANNELS"
+  seed_cache
+  all_well "$1"
   expect_eq "$1: no request" "" "$(new_requests)"
-  expect_no_tmp "$1"
 }
 
-if [ "$MODE" != killed ]; then
+if [ "$MODE" = killed ]; then
+  # wget-fault's switches reach it through the program's environment.
+  for sig in KILL SEGV; do
+    for at in start half end; do
+      c="SIG$sig at $at"
+      export WGET_FAULT_SIGNAL=$sig WGET_FAULT_AT=$at
+      WGET_FAULT_MATCH='*limit=*' page_run "$c: page"
+      WGET_FAULT_MATCH='*genre=Pop' total_run "$c: total"
+      WGET_FAULT_MATCH='*tunein-station*' playlist_run "$c: playlist" station
+      WGET_FAULT_MATCH='*tunein-station*' playlist_run "$c: favourite" fav
+    done
+  done
+  # Without the fault every download works again.
+  unset WGET_FAULT_SIGNAL
+  fresh_root
+  all_well "no fault"
+  expect_eq "no fault: requests" "$(reqs 'genre=Pop&limit=0,20' genre=Pop)|GET yp.shoutcast.com $TUNEIN 200|GET yp.shoutcast.com $TUNEIN 200" \
+    "$(new_requests)"
+  seed_page
+  rm -f "$TOTAL"
+  browse
+  expect_answer "no fault: total again" 1 "$EX/outfile_1" "$PAGE1"
+else
   page_run "$MODE: page"
   total_run "$MODE: total"
   playlist_run "$MODE: playlist" station
   playlist_run "$MODE: favourite" fav
-  cached_runs "$MODE: all cached"
-  finish
-  exit
 fi
-
-# killed: wget-fault's switches reach it through the program's environment.
-for sig in KILL SEGV; do
-  for at in start half end; do
-    c="SIG$sig at $at"
-    export WGET_FAULT_SIGNAL=$sig WGET_FAULT_AT=$at
-    WGET_FAULT_MATCH='*limit=*' page_run "$c: page"
-    WGET_FAULT_MATCH='*genre=Pop' total_run "$c: total"
-    WGET_FAULT_MATCH='*tunein-station*' playlist_run "$c: playlist" station
-    WGET_FAULT_MATCH='*tunein-station*' playlist_run "$c: favourite" fav
-  done
-done
-
-# Without the fault every download works again.
-unset WGET_FAULT_SIGNAL
-fresh_root
-mark_log
-browse
-expect_status "no fault: page" 1
-expect_answer "no fault: page" "$EX/outfile_1" "$PAGE1"
-station
-expect_status "no fault: station" 1
-expect_answer "no fault: station" "$EX/outfile_2" "$CHANNELS"
-fav
-expect_status "no fault: favourite" 1
-expect_answer "no fault: favourite" "$EX/outfile_3" "$CHANNELS"
-expect_eq "no fault: requests" "GET api.shoutcast.com ${PAGE_URL#http://api.shoutcast.com} 200|GET api.shoutcast.com ${TOTAL_URL#http://api.shoutcast.com} 200|GET yp.shoutcast.com $TUNEIN 200|GET yp.shoutcast.com $TUNEIN 200" "$(new_requests)"
-seed_page
-rm -f "$TOTAL"
-browse
-expect_answer "no fault: total again" "$EX/outfile_1" "$PAGE1"
-cached_runs "no fault: all cached"
+cached_runs "$MODE: all cached"
 
 finish

@@ -12,103 +12,71 @@ start_dirsim
 PS=$(getconf PAGESIZE)
 blocks() { echo $((($(wc -c <"$1") + PS - 1) / PS)); }
 
-# Answers of every command with a whole cache, or one fetched afresh.
-all_well() { # NAME
-  browse
-  expect_status "$1, page" 1
-  expect_answer "$1, page" "$EX/outfile_1" "$PAGE1"
-  station
-  expect_status "$1, station" 1
-  expect_answer "$1, station" "$EX/outfile_2" "$CHANNELS"
-  fav
-  expect_status "$1, favourite" 1
-  expect_answer "$1, favourite" "$EX/outfile_3" "$CHANNELS"
-  expect_no_tmp "$1"
+# fails NAME [quiet] COMMAND...: each COMMAND's download cannot be written
+# (PAGE1 the page file): status 0, no answer, the failed download's lines.
+# With "quiet" the downloader is not even started: on a read-only disk the
+# download could not be recorded, so nothing is fetched.
+fails() {
+  local name=$1 quiet='' cmd
+  shift
+  [ "$1" = quiet ] && { quiet=quiet; shift; }
+  for cmd; do
+    cp "$PAGE1" "$EX/outfile_1"
+    $cmd
+    expect_answer "$name, $cmd" 0 "${ANSWER[$cmd]}" -
+    expect_eq "$name, $cmd: messages" "$(failed_lines "${cmd/browse/page}" $quiet)" "$(messages)"
+  done
+  expect_no_tmp "$name"
 }
-# Both channel list commands, their playlist download failing (PAGE1 is the
-# page file). With "unstarted", the downloader is not even started: on a
-# read-only disk the download could not be recorded, so nothing is fetched.
-playlists_fail() { # NAME [unstarted]
-  local exec1="$(exec_failed "$PLS_URL" "$PLS")|" exec3="$(exec_failed "$PLS_URL" "$FAV_PLS")|"
-  [ "${2:-}" = unstarted ] && exec1= exec3=
-  cp "$PAGE1" "$EX/outfile_1"
-  station
-  expect_status "$1, station" 0
-  expect_answer "$1, station" "$EX/outfile_2" -
-  expect_eq "$1, station: messages" "$exec1$PLS" "$(messages)"
-  fav
-  expect_status "$1, favourite" 0
-  expect_answer "$1, favourite" "$EX/outfile_3" -
-  expect_eq "$1, favourite: messages" "$exec3$FAV_PLS" "$(messages)"
-  expect_no_tmp "$1"
-}
-page_fails() { # NAME [unstarted]: the page download cannot be written
-  local exec="$(exec_failed "$PAGE_URL" "$PAGE")|"
-  [ "${2:-}" = unstarted ] && exec=
-  browse
-  expect_status "$1" 0
-  expect_answer "$1" "$EX/outfile_1" -
-  expect_eq "$1: messages" "${exec}failed to Exec cmd|rm $PAGE" "$(messages)"
-  expect_no_tmp "$1"
-}
+# tmpfs [OPTIONS]: a fresh tmpfs as the storage root.
+tmpfs() { mount -t tmpfs ${1:+-o "$1"} rootfs "$ROOT"; }
 
-rm -rf "$ROOT"
-mkdir -p "$ROOT"
+fresh_root
 
 # --- Full ---------------------------------------------------------------------
 # Room for the page only: the total listing does not fit, page total 1.
-mount -t tmpfs -o size=$(($(blocks "$PAGE_XML") * PS)) full "$ROOT"
+tmpfs size=$(($(blocks "$PAGE_XML") * PS))
 browse
-expect_status "room for the page" 1
-expect_answer "room for the page" "$EX/outfile_1" "$PAGE1_NO_TOTAL"
-expect_eq "room for the page: messages" "$(exec_failed "$TOTAL_URL" "$TOTAL")|failed to Exec cmd|rm $TOTAL" "$(messages)"
+expect_answer "room for the page" 1 "$EX/outfile_1" "$PAGE1_NO_TOTAL"
+expect_eq "room for the page: messages" "$(failed_lines total)" "$(messages)"
 expect_eq "room for the page: cache" "PopPage1.html" "$(root_files)"
 expect_same "room for the page: page file" "$PAGE" "$PAGE_XML"
 expect_no_tmp "room for the page"
 # Now no room for a playlist either.
-playlists_fail "full"
+fails "full" station fav
 expect_eq "full: cache" "PopPage1.html" "$(root_files)"
 umount "$ROOT"
 
 # Room for page and total, none for the count memo: a whole answer all the
 # same, and again on the next run.
-mount -t tmpfs -o size=$((($(blocks "$PAGE_XML") + $(blocks "$TOTAL_XML")) * PS)) full "$ROOT"
+tmpfs size=$((($(blocks "$PAGE_XML") + $(blocks "$TOTAL_XML")) * PS))
 for run in 1 2; do
   browse
-  expect_status "no room for the memo ($run)" 1
-  expect_answer "no room for the memo ($run)" "$EX/outfile_1" "$PAGE1"
+  expect_answer "no room for the memo ($run)" 1 "$EX/outfile_1" "$PAGE1"
   expect_eq "no room for the memo ($run): cache" "PopPage1.html PopPageTotal.xml" "$(root_files)"
   expect_no_tmp "no room for the memo ($run)"
 done
 umount "$ROOT"
 
 # No room at all: nothing fetched, nothing left; room again: all fetched.
-mount -t tmpfs -o size=64k full "$ROOT"
+tmpfs size=64k
 head -c 1M /dev/zero >"$ROOT/filler" 2>/dev/null
-page_fails "no room"
+fails "no room" browse station fav
 expect_eq "no room: cache" "filler" "$(root_files)"
-playlists_fail "no room"
-expect_eq "no room: cache after the playlists" "filler" "$(root_files)"
 rm "$ROOT/filler"
-mark_log
 all_well "room again"
 expect_eq "room again: all fetched" 4 "$(new_requests | tr '|' '\n' | grep -c ' 200$')"
 umount "$ROOT"
 
 # --- Read-only ----------------------------------------------------------------
-mount -t tmpfs -o ro rofs "$ROOT"
-page_fails "read-only, empty" unstarted
-playlists_fail "read-only, empty" unstarted
+tmpfs ro
+fails "read-only, empty" quiet browse station fav
 umount "$ROOT"
 
 # A whole cache on a read-only disk serves every command without a download.
-mount -t tmpfs rofs "$ROOT"
-seed_page
-seed_total
-printf '%s' "$PLS_TEXT" >"$PLS"
-printf '%s' "$PLS_TEXT" >"$FAV_PLS"
+tmpfs
+seed_cache
 mount -o remount,ro "$ROOT"
-mark_log
 all_well "read-only, whole cache"
 expect_eq "read-only, whole cache: no request" "" "$(new_requests)"
 umount "$ROOT"
@@ -116,24 +84,22 @@ umount "$ROOT"
 # Files that would be removed stay: an empty page (fetched again, which
 # fails), an unloadable total (page total 1), a cached text that is no
 # playlist.
-mount -t tmpfs rofs "$ROOT"
+tmpfs
 : >"$PAGE"
 printf '<stationlist>\n' >"$TOTAL"
 printf '<html></html>\n' >"$PLS"
 mount -o remount,ro "$ROOT"
-page_fails "read-only, empty page" unstarted
+fails "read-only, empty page" quiet browse
 expect_eq "read-only, empty page: still there" 0 "$(wc -c <"$PAGE")"
 mount -o remount,rw "$ROOT"
 seed_page
 mount -o remount,ro "$ROOT"
 browse
-expect_status "read-only, unloadable total" 1
-expect_answer "read-only, unloadable total" "$EX/outfile_1" "$PAGE1_NO_TOTAL"
+expect_answer "read-only, unloadable total" 1 "$EX/outfile_1" "$PAGE1_NO_TOTAL"
 expect_eq "read-only, unloadable total: messages" "Can't open the file:$TOTAL" "$(messages)"
 expect_bytes "read-only, unloadable total: still there" "$TOTAL" $'<stationlist>\n'
 station
-expect_status "read-only, no playlist" 0
-expect_answer "read-only, no playlist" "$EX/outfile_2" -
+expect_answer "read-only, no playlist" 0 "$EX/outfile_2" -
 expect_bytes "read-only, no playlist: still there" "$PLS" $'<html></html>\n'
 expect_no_tmp "read-only, files to remove"
 umount "$ROOT"
@@ -143,14 +109,13 @@ all_well "writable again"
 rm -rf "$ROOT"
 printf 'not a directory\n' >"$ROOT"
 browse
-expect_status "regular file" 0
-expect_answer "regular file" "$EX/outfile_1" -
+expect_answer "regular file" 0 "$EX/outfile_1" -
 expect_eq "regular file: messages" "File exists, mkdir error: '$ROOT'" "$(messages)"
 # The playlist commands cannot even take the cache's lock: they fail at once.
 cp "$PAGE1" "$EX/outfile_1"
 for cmd in station fav; do
   $cmd
-  expect_status "regular file, $cmd" 0
+  expect_eq "regular file, $cmd: status" 0 "$RC"
   expect_eq "regular file, $cmd: messages" "" "$(messages)"
 done
 expect_bytes "regular file: untouched" "$ROOT" $'not a directory\n'
@@ -159,39 +124,48 @@ all_well "directory again"
 
 # --- The exchange directory read-only --------------------------------------------
 # A prepared exchange directory bound over "/tmp/hdd/root/" and made
-# read-only; the storage root inside it stays writable.
+# read-only; the storage root inside it stays writable. Each command gets as
+# far as its answer, which it cannot write: status 0, no answer file.
 mkdir -p "$WORK/exchange/irf" "$WORK/irf"
 printf 'sgenre=Pop\n' >"$WORK/exchange/infile_1"
-mount --bind "$WORK/exchange" "$EX"
-mount -o remount,bind,ro "$EX"
-mount --bind "$WORK/irf" "$ROOT"
+printf '%s' "$FAV1" >"$WORK/exchange/infile_3"
+bind_exchange() { # [OLD-PAGE-FILE]: left there as outfile_1
+  rm -f "$WORK/exchange/outfile_1"
+  [ -z "${1:-}" ] || cp "$1" "$WORK/exchange/outfile_1"
+  mount --bind "$WORK/exchange" "$EX"
+  mount -o remount,bind,ro "$EX"
+  mount --bind "$WORK/irf" "$ROOT"
+}
+unbind_exchange() { umount "$ROOT"; umount "$EX"; }
+bind_exchange
 mark_log
-trun GetActiveServers
-expect_status "read-only exchange" 0
-expect_answer "read-only exchange" "$EX/outfile_1" -
+run GetActiveServers
+expect_answer "read-only exchange" 0 "$EX/outfile_1" -
 expect_eq "read-only exchange: messages" "" "$(messages)"
-expect_no_tmp "read-only exchange"
 expect_eq "read-only exchange: fetched" 2 "$(new_requests | tr '|' '\n' | grep -c ' 200$')"
-# An old answer that cannot be removed stays whole.
-umount "$ROOT"
-umount "$EX"
-cp "$PAGE1_EMPTY" "$WORK/exchange/outfile_1"
-mount --bind "$WORK/exchange" "$EX"
-mount -o remount,bind,ro "$EX"
-mount --bind "$WORK/irf" "$ROOT"
-trun GetActiveServers
-expect_status "read-only exchange, old answer" 0
-expect_answer "read-only exchange, old answer" "$EX/outfile_1" "$PAGE1_EMPTY"
+run GetFavStationChannelList
+expect_answer "read-only exchange, favourite" 0 "$EX/outfile_3" -
+expect_eq "read-only exchange, favourite: playlist read" 1 "$(grep -c ' read_file,' "$OUT")"
+expect_no_tmp "read-only exchange"
+unbind_exchange
+# An old answer that cannot be removed stays whole; as the page file, its
+# station's answer cannot be written either.
+bind_exchange "$PAGE1_EMPTY"
+run GetActiveServers
+expect_answer "read-only exchange, old answer" 0 "$EX/outfile_1" "$PAGE1_EMPTY"
+unbind_exchange
+bind_exchange "$PAGE1"
+run GetStationChannelList 1
+expect_answer "read-only exchange, station" 0 "$EX/outfile_2" -
+expect_eq "read-only exchange, station: playlist read" 1 "$(grep -c ' read_file,' "$OUT")"
 expect_no_tmp "read-only exchange, old answer"
 # Writable again: the page fetched by the failed runs is reused.
 mount -o remount,bind,rw "$EX"
 mark_log
-trun GetActiveServers
-expect_status "exchange writable again" 1
-expect_answer "exchange writable again" "$EX/outfile_1" "$PAGE1"
+run GetActiveServers
+expect_answer "exchange writable again" 1 "$EX/outfile_1" "$PAGE1"
 expect_eq "exchange writable again: no request" "" "$(new_requests)"
-umount "$ROOT"
-umount "$EX"
+unbind_exchange
 
 # --- The exchange directory full --------------------------------------------------
 # The answers are written, but not to the end: each command gives status 0
@@ -200,21 +174,18 @@ mount -t tmpfs -o size=64k exfull "$EX"
 mkdir "$ROOT"
 mount --bind "$WORK/irf" "$ROOT"
 printf 'sgenre=Pop\n' >"$EX/infile_1"
-printf '1\n%s\n' "$TUNEIN" >"$EX/infile_3"
+printf '%s' "$FAV1" >"$EX/infile_3"
 cp "$PAGE1" "$EX/outfile_1"
 head -c 1M /dev/zero >"$EX/filler" 2>/dev/null
-trun GetStationChannelList 1
-expect_status "full exchange, station" 0
-expect_answer "full exchange, station" "$EX/outfile_2" -
-trun GetFavStationChannelList
-expect_status "full exchange, favourite" 0
-expect_answer "full exchange, favourite" "$EX/outfile_3" -
+run GetStationChannelList 1
+expect_answer "full exchange, station" 0 "$EX/outfile_2" -
+run GetFavStationChannelList
+expect_answer "full exchange, favourite" 0 "$EX/outfile_3" -
 # The old page file is gone before the new one is written: its room too.
 rm "$EX/outfile_1"
 head -c 1M /dev/zero >>"$EX/filler" 2>/dev/null
-trun GetActiveServers
-expect_status "full exchange, page" 0
-expect_answer "full exchange, page" "$EX/outfile_1" -
+run GetActiveServers
+expect_answer "full exchange, page" 0 "$EX/outfile_1" -
 expect_no_tmp "full exchange"
 rm "$EX/filler"
 all_well "exchange with room again"

@@ -7,9 +7,6 @@
 # errors; tests/e2e/bin/wget-argv-log serves small fixed answers.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-WGET_LOG=/tmp/wget-argv.log
-export WGET_ARGV_LOG=$WGET_LOG
-
 cat >"$WORK/page.xml" <<'EOF'
 <?xml version="1.0" encoding="UTF-8"?>
 <stationlist>
@@ -44,15 +41,15 @@ step() {
     [ -f "$f" ] && note_file "--- $f:" "$f"
   done
   note "--- storage root:" "$(ls -A "$ROOT" 2>&1)"
-  [ -f "$WGET_LOG" ] && note_file "--- downloader calls:" "$WGET_LOG"
-  rm -f "$WGET_LOG"
+  [ -f "$WGET_ARGV_LOG" ] && note_file "--- downloader calls:" "$WGET_ARGV_LOG"
+  rm -f "$WGET_ARGV_LOG"
 }
 # scenario TRANSCRIPT: the same commands from a clean exchange directory.
 scenario() {
   T=$1
   STATUSES=""
   : >"$T"
-  rm -rf "${EX:?}"/* "$WGET_LOG"
+  rm -rf "${EX:?}"/* "$WGET_ARGV_LOG"
   step -
   step - Unknown x
   printf 'sgenre=Pop\n' >"$EX/infile_1"

@@ -7,10 +7,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 UL=$TOOLS/udplog
 
-# send PORT BYTES: one datagram (printf format).
+# send PORT BYTES...: one datagram for each BYTES (a printf format).
 send() {
-  printf "$2" >"$WORK/dgram"
-  cat "$WORK/dgram" >"/dev/udp/127.0.0.1/$1"
+  local port=$1 f
+  shift
+  for f; do
+    printf "$f" >"$WORK/dgram"
+    cat "$WORK/dgram" >"/dev/udp/127.0.0.1/$port"
+  done
 }
 # listen OUTFILE ARGS...: starts udplog in the background, ready to receive.
 listen() {
@@ -36,9 +40,7 @@ finished() {
 
 # --escape: one line per datagram, C-style escapes.
 listen "$WORK/esc" --escape --count 3
-send 8888 'a\tb\001\\\r\n'
-send 8888 'plain text'
-send 8888 '\377\177 ~'
+send 8888 'a\tb\001\\\r\n' 'plain text' '\377\177 ~'
 finished "escape"
 expect_bytes "escape: lines" "$WORK/esc" 'a\tb\x01\\\r\n
 plain text
@@ -47,18 +49,14 @@ plain text
 
 # --raw: the bytes as received, nothing added.
 listen "$WORK/raw" --raw --count 3
-send 8888 'abc'
-send 8888 'd\n'
-send 8888 '\t\000x'
+send 8888 'abc' 'd\n' '\t\000x'
 finished "raw"
 # (a zero byte included, so compared with cmp)
 if cmp -s "$WORK/raw" <(printf 'abcd\n\t\000x'); then pass; else fail "raw: bytes differ"; od -c "$WORK/raw" >&2; fi
 
 # Default: as received, plus a line feed where a datagram lacks one.
 listen "$WORK/human" --count 3
-send 8888 '\t\tpatch_main[0078] : main\nstatus=0'
-send 8888 'ends in a line feed\n'
-send 8888 'x'
+send 8888 '\t\tpatch_main[0078] : main\nstatus=0' 'ends in a line feed\n' 'x'
 finished "human"
 expect_bytes "human: lines" "$WORK/human" $'\t\tpatch_main[0078] : main\nstatus=0\nends in a line feed\nx\n'
 
