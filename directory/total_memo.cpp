@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "platform/files.h"
 #include "platform/text.h"
 

@@ -22,6 +22,7 @@
 #include "dir_test_util.h"
 #include "directory/total_memo.h"
 #include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 #include "platform/files.h"
 
 namespace {

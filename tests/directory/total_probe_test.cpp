@@ -5,6 +5,7 @@
 
 #include "dir_test_util.h"
 #include "directory/total_probe.h"
+#include "directory/xml_walk.h"
 
 namespace {
 
