@@ -1,16 +1,14 @@
 // The walk follows TinyXML 2.6.2's parser as the program loads with it (UTF-8
-// mode, white space condensed, C locale) function by function, as named
-// below from tinyxmlparser.cpp. Where a function of TinyXML returns null, the
-// walk's returns false ("gives up"). Inside an element every give-up is an
-// error of the document; at the top level a declaration or CDATA that gives
-// up ends the document without one.
-//
+// mode, white space condensed, C locale) function by function, each named
+// below as in tinyxmlparser.cpp. Where TinyXML's function returns null, the
+// walk's returns false ("gives up"): an error of the document inside an
+// element, its silent end at the top level (a declaration or CDATA).
 // A page's memory is counted as TinyXML allocates it: each node at its
-// sizeof, each string that outgrows std::string's inline room (or, in the
-// device's build, each of TinyXML's own strings) at the capacity it has grown
-// to, each block with the allocator's overhead. Where a string's length is
-// not known without decoding it (entities, condensed white space), the bytes
-// of the text it comes from are counted, which are never fewer.
+// sizeof, each string that outgrows std::string's inline room (in the
+// device's build, every one of TinyXML's own strings) at the capacity it has
+// grown to, each block with the allocator's overhead; for a string whose
+// length needs decoding (entities, condensed white space), the bytes it
+// comes from, which are never fewer.
 #include "directory/xml_walk.h"
 
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include <tinyxml.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,26 +59,26 @@ inline bool is(int c, uint8_t cls) { return (kClasses.of[c] & cls) != 0; }
 
 enum class Kind : uint8_t { kNone, kDeclaration, kComment, kCdata, kUnknown, kElement };
 
+// The text as LoadFile leaves it, whole in memory or read in chunks, and
+// what the walk keeps of its parse.
 struct Walk {
-    // The text as LoadFile leaves it, whole in memory or read in chunks.
-    const unsigned char* b;  // b[pos, len) is not walked yet; b[len] is zero
-    size_t pos;
-    size_t len;
-    uint64_t dropped;      // bytes of the text before b[0]
-    unsigned char* chunk;  // a file's buffer, kChunk + kAhead + 1 bytes
-    int fd;                // -1 for a text in memory
-    bool end;              // no text after b[len]
-    bool after_cr;         // the last byte read was a CR: a LF right behind it goes
-    bool failed;           // a read failed
-    bool count_memory;     // a page's: its document's memory is counted and bounded
-    bool over;             // a bound is passed
     XmlWalk out;
-    uint64_t page;  // the allocator's page size
-    int depth;      // open elements
-    uint32_t used;  // arena bytes taken
-    uint32_t name_end[kXmlMaxDepth + 1];  // the d-th open element's name ends at name_end[d]
+    size_t pos;         // b[pos, len) is not walked yet; b[len] is zero
+    size_t len;
+    uint64_t dropped;   // bytes of the text before b[0]
+    bool end;           // no text after b[len]
+    bool after_cr;      // the last byte read was a CR: a LF right behind it goes
+    bool failed;        // a read failed
+    bool over;          // a bound is passed
+    int depth;          // open elements
+    uint32_t used;      // arena bytes taken
+    const unsigned char* b;
+    unsigned char* chunk;  // a file's buffer, kChunk + kAhead + 1 bytes
+    int fd;                // -1 for a text in memory, whose document's memory is counted
+    uint64_t page;         // the allocator's page size
+    uint32_t name_end[kXmlMaxDepth + 1];   // the d-th open element's name ends at name_end[d]
     uint32_t attr_at[kXmlMaxAttributes];   // the current element's attribute names,
-    uint32_t attr_key[kXmlMaxAttributes];  // with a key of each (holding the length)
+    uint32_t attr_key[kXmlMaxAttributes];  // a key of each (holding the length)
     uint64_t attr_seen;                    // and a bit for each key
     char arena[kXmlMaxNameBytes];
 };
@@ -104,8 +103,7 @@ size_t line_ends(unsigned char* b, size_t n, bool after_cr) {
 
 // Reads on until `need` bytes follow pos; false when the text ends first.
 bool fill(Walk* s, size_t need) {
-    while (s->pos + need > s->len) {
-        if (s->end) return false;
+    while (s->pos + need > s->len && !s->end) {
         const size_t keep = s->len - s->pos;
         std::memmove(s->chunk, s->chunk + s->pos, keep);
         s->dropped += s->pos;
@@ -124,7 +122,7 @@ bool fill(Walk* s, size_t need) {
         s->after_cr = cr;
         s->chunk[s->len] = 0;
     }
-    return true;
+    return s->pos + need <= s->len;
 }
 
 // The byte k places ahead (k < kAhead); zero past the text's end.
@@ -151,11 +149,10 @@ inline int skip(Walk* s, uint8_t cls) {
 // Steps to the next byte `c`; false at the text's end.
 bool skip_to(Walk* s, int c) {
     for (;;) {
-        if (s->pos < s->len) {
-            const void* hit = std::memchr(s->b + s->pos, c, s->len - s->pos);
-            s->pos = hit != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(hit) - s->b) : s->len;
-            if (hit != nullptr) return true;
-        }
+        const void* hit = s->pos < s->len ? std::memchr(s->b + s->pos, c, s->len - s->pos) : nullptr;
+        if (hit != nullptr) s->pos = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s->b);
+        if (hit != nullptr) return true;
+        s->pos = s->pos < s->len ? s->len : s->pos;
         if (!fill(s, 1)) return false;
     }
 }
@@ -173,11 +170,12 @@ bool looking_at(Walk* s, const char* tag, bool any_case = false) {
 
 // SkipWhiteSpace: white space and the byte-order marks EF BB BF, EF BF BE and
 // EF BF BF. The byte it stops at, zero at the end.
-int skip_space_run(Walk* s) {
+int skip_space_bom(Walk* s) {
     for (;;) {
         const int c = skip(s, kSpace);
-        const int c1 = c == 0xEF ? peek(s, 1) : 0;
-        const int c2 = c == 0xEF ? peek(s, 2) : 0;
+        if (c != 0xEF) return c;
+        const int c1 = peek(s, 1);
+        const int c2 = peek(s, 2);
         if (!((c1 == 0xBB && c2 == 0xBF) || (c1 == 0xBF && (c2 == 0xBE || c2 == 0xBF)))) return c;
         s->pos += 3;
     }
@@ -188,7 +186,7 @@ inline int skip_space(Walk* s) {
         while (is(s->b[i], kSpace)) ++i;
         if (i < s->len && s->b[i] != 0xEF) return s->b[s->pos = i];
     }
-    return skip_space_run(s);
+    return skip_space_bom(s);
 }
 
 // GetEntity at "&". "&#" followed by anything is a character reference: it
@@ -251,10 +249,10 @@ void add_block(Walk* w, uint64_t request) {
     if (w->out.shape.node_bytes > kXmlMaxNodeBytes) w->over = true;
 }
 void add_node(Walk* w, size_t size) {
-    if (w->count_memory) add_block(w, size);
+    if (w->fd < 0) add_block(w, size);
 }
 void add_string(Walk* w, uint64_t chars) {
-    if (!w->count_memory || chars == 0) return;
+    if (w->fd >= 0 || chars == 0) return;
 #ifdef TIXML_USE_STL
     // libstdc++ keeps up to 15 characters in the object itself; a longer
     // string grows by doubling its capacity, from 15.
@@ -368,20 +366,14 @@ bool leaf(Walk* w, Kind kind) {
     return !cdata || (closed && peek(w) != 0);
 }
 
-bool past_bound(Walk* w, int* shape_field, int value) {
-    *shape_field = value;
-    w->over = true;
-    return false;
-}
-
 // Element::Parse at "<" up to the end of its start tag: the name, then
 // attributes up to "/>" (*open false) or ">" (*open true). A repeated
 // attribute name fails; a key of each name (its length, first and last
 // bytes) and a bit for each key tell when names must be compared.
 bool start_tag(Walk* w, bool* open) {
     XmlShape* shape = &w->out.shape;
-    if (w->depth == kXmlMaxDepth) return past_bound(w, &shape->depth, kXmlMaxDepth + 1);
     if (++w->depth > shape->depth) shape->depth = w->depth;
+    if (w->depth > kXmlMaxDepth) return !(w->over = true);
     add_node(w, sizeof(TiXmlElement));
     step(w, 1);
     if (!is(skip_space(w), kNameStart)) return false;
@@ -402,8 +394,8 @@ bool start_tag(Walk* w, bool* open) {
             w->used = w->name_end[w->depth];
             return true;
         }
-        if (attributes == kXmlMaxAttributes) return past_bound(w, &shape->attributes, kXmlMaxAttributes + 1);
         if (attributes + 1 > shape->attributes) shape->attributes = attributes + 1;
+        if (attributes == kXmlMaxAttributes) return !(w->over = true);
         add_node(w, sizeof(TiXmlAttribute));
         const char* a = w->arena + w->used;
         size_t len = 0;
@@ -489,37 +481,34 @@ XmlWalk walk(const char* text, size_t length, int fd) {
     const size_t chunk = fd >= 0 ? kChunk + kAhead + 1 : 0;
     Walk* w = static_cast<Walk*>(std::malloc(sizeof(Walk) + chunk));
     if (w == nullptr) return XmlWalk{XmlVerdict::kPastBound, 0, {0, 0, 0}};
+    std::memset(static_cast<void*>(w), 0, offsetof(Walk, b));
     const long page = sysconf(_SC_PAGESIZE);
     w->chunk = reinterpret_cast<unsigned char*>(w + 1);
     w->b = fd >= 0 ? w->chunk : reinterpret_cast<const unsigned char*>(text);
-    w->pos = w->dropped = 0;
     w->len = fd >= 0 ? 0 : length;
-    w->fd = fd;
     w->end = fd < 0;
-    w->after_cr = w->failed = w->over = false;
-    w->count_memory = fd < 0;
-    w->out = XmlWalk{XmlVerdict::kFails, 0, {0, 0, 0}};
+    w->fd = fd;
     w->page = page > 0 ? static_cast<uint64_t>(page) : 4096;
-    w->depth = 0;
-    w->used = w->name_end[0] = 0;
+    w->name_end[0] = 0;
     w->out.verdict = document(w);
     const XmlWalk out = w->out;
     std::free(w);
     return out;
 }
 
+// The text's length up to its first zero byte.
+size_t up_to_zero(const char* text, size_t length) {
+    const void* zero = std::memchr(text, 0, length);
+    return zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length;
+}
+
 }  // namespace
 
 size_t xml_prepare_text(char* text, size_t length) {
-    const void* zero = std::memchr(text, 0, length);
-    if (zero != nullptr) length = static_cast<size_t>(static_cast<const char*>(zero) - text);
-    return line_ends(reinterpret_cast<unsigned char*>(text), length, false);
+    return line_ends(reinterpret_cast<unsigned char*>(text), up_to_zero(text, length), false);
 }
 
-XmlWalk xml_walk_text(const char* text, size_t length) {
-    const void* zero = std::memchr(text, 0, length);
-    return walk(text, zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length, -1);
-}
+XmlWalk xml_walk_text(const char* text, size_t length) { return walk(text, up_to_zero(text, length), -1); }
 
 XmlWalk xml_walk_file(int fd) { return walk(nullptr, 0, fd); }
 
