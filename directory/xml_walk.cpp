@@ -101,6 +101,12 @@ size_t line_ends(unsigned char* b, size_t n, bool after_cr) {
     return w;
 }
 
+// The text's length up to its first zero byte.
+size_t up_to_zero(const void* text, size_t length) {
+    const void* zero = std::memchr(text, 0, length);
+    return zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - static_cast<const char*>(text)) : length;
+}
+
 // Reads on until `need` bytes follow pos; false when the text ends first.
 bool fill(Walk* s, size_t need) {
     while (s->pos + need > s->len && !s->end) {
@@ -112,11 +118,9 @@ bool fill(Walk* s, size_t need) {
         do got = read(s->fd, s->chunk + keep, kChunk + kAhead - keep);
         while (got < 0 && errno == EINTR);
         unsigned char* in = s->chunk + keep;
-        size_t n = got > 0 ? static_cast<size_t>(got) : 0;
-        const void* zero = std::memchr(in, 0, n);
-        if (zero != nullptr) n = static_cast<size_t>(static_cast<const unsigned char*>(zero) - in);
+        const size_t n = up_to_zero(in, got > 0 ? static_cast<size_t>(got) : 0);
         s->failed = got < 0;
-        s->end = got <= 0 || zero != nullptr;
+        s->end = got <= 0 || n < static_cast<size_t>(got);
         const bool cr = n > 0 && in[n - 1] == '\r';
         s->len = keep + line_ends(in, n, s->after_cr);
         s->after_cr = cr;
@@ -150,9 +154,11 @@ inline int skip(Walk* s, uint8_t cls) {
 bool skip_to(Walk* s, int c) {
     for (;;) {
         const void* hit = s->pos < s->len ? std::memchr(s->b + s->pos, c, s->len - s->pos) : nullptr;
-        if (hit != nullptr) s->pos = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s->b);
-        if (hit != nullptr) return true;
-        s->pos = s->pos < s->len ? s->len : s->pos;
+        if (hit != nullptr) {
+            s->pos = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s->b);
+            return true;
+        }
+        if (s->pos < s->len) s->pos = s->len;
         if (!fill(s, 1)) return false;
     }
 }
@@ -170,23 +176,13 @@ bool looking_at(Walk* s, const char* tag, bool any_case = false) {
 
 // SkipWhiteSpace: white space and the byte-order marks EF BB BF, EF BF BE and
 // EF BF BF. The byte it stops at, zero at the end.
-int skip_space_bom(Walk* s) {
-    for (;;) {
-        const int c = skip(s, kSpace);
-        if (c != 0xEF) return c;
-        const int c1 = peek(s, 1);
-        const int c2 = peek(s, 2);
+inline int skip_space(Walk* s) {
+    for (int c = skip(s, kSpace);; c = skip(s, kSpace)) {
+        const int c1 = c == 0xEF ? peek(s, 1) : 0;
+        const int c2 = c == 0xEF ? peek(s, 2) : 0;
         if (!((c1 == 0xBB && c2 == 0xBF) || (c1 == 0xBF && (c2 == 0xBE || c2 == 0xBF)))) return c;
         s->pos += 3;
     }
-}
-inline int skip_space(Walk* s) {
-    size_t i = s->pos;
-    if (i < s->len) {
-        while (is(s->b[i], kSpace)) ++i;
-        if (i < s->len && s->b[i] != 0xEF) return s->b[s->pos = i];
-    }
-    return skip_space_bom(s);
 }
 
 // GetEntity at "&". "&#" followed by anything is a character reference: it
@@ -290,25 +286,19 @@ size_t read_name(Walk* w, bool keep) {
 // fails), and something behind. The lengths of the name and the value go to
 // the caller, the name into the arena with `keep`.
 bool attribute(Walk* w, bool keep, size_t* name_len, uint64_t* value_len) {
-    // The usual form first, in one run over the bytes read: name="value" or
-    // name='value' of one-byte characters, and a byte behind.
+    *value_len = 0;
+    *name_len = read_name(w, keep);
+    // The usual form first, in one run over the bytes read: ="value" or
+    // ='value' of one-byte characters, and a byte behind.
     const unsigned char* b = w->b;
-    size_t j = w->pos;
-    while (is(b[j], kName)) ++j;
-    const int quote = j + 1 < w->len && b[j] == '=' ? b[j + 1] : 0;
-    size_t k = j + 2;
-    if (quote == '"' || quote == '\'')
-        while (is(b[k], quote == '"' ? kDquote : kSquote)) ++k;
-    if ((quote == '"' || quote == '\'') && k + 1 < w->len && b[k] == quote &&
-        (!keep || j - w->pos <= kXmlMaxNameBytes - w->used)) {
-        *name_len = j - w->pos;
-        *value_len = k - j - 2;
-        if (keep) std::memcpy(w->arena + w->used, b + w->pos, *name_len);
+    const int quote = w->pos + 1 < w->len && b[w->pos] == '=' ? b[w->pos + 1] : 0;
+    size_t k = w->pos + 2;
+    while ((quote == '"' && is(b[k], kDquote)) || (quote == '\'' && is(b[k], kSquote))) ++k;
+    if ((quote == '"' || quote == '\'') && k + 1 < w->len && b[k] == quote && !w->over) {
+        *value_len = k - w->pos - 2;
         w->pos = k + 1;
         return true;
     }
-    *value_len = 0;
-    *name_len = read_name(w, keep);
     if (w->over || skip_space(w) != '=') return false;
     ++w->pos;
     const int open = skip_space(w);
@@ -333,9 +323,9 @@ bool declaration(Walk* w) {
             step(w, 1);
             return true;
         }
-        if (skip_space(w) == 0) break;
         size_t name_len;
         uint64_t value_len;
+        if (skip_space(w) == 0) return false;
         if (looking_at(w, "version", true) || looking_at(w, "encoding", true) || looking_at(w, "standalone", true)) {
             const bool ok = attribute(w, false, &name_len, &value_len);
             add_string(w, value_len);
@@ -478,8 +468,7 @@ XmlVerdict document(Walk* w) {
 }
 
 XmlWalk walk(const char* text, size_t length, int fd) {
-    const size_t chunk = fd >= 0 ? kChunk + kAhead + 1 : 0;
-    Walk* w = static_cast<Walk*>(std::malloc(sizeof(Walk) + chunk));
+    Walk* w = static_cast<Walk*>(std::malloc(sizeof(Walk) + (fd >= 0 ? kChunk + kAhead + 1 : 0)));
     if (w == nullptr) return XmlWalk{XmlVerdict::kPastBound, 0, {0, 0, 0}};
     std::memset(static_cast<void*>(w), 0, offsetof(Walk, b));
     const long page = sysconf(_SC_PAGESIZE);
@@ -494,12 +483,6 @@ XmlWalk walk(const char* text, size_t length, int fd) {
     const XmlWalk out = w->out;
     std::free(w);
     return out;
-}
-
-// The text's length up to its first zero byte.
-size_t up_to_zero(const char* text, size_t length) {
-    const void* zero = std::memchr(text, 0, length);
-    return zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length;
 }
 
 }  // namespace
