@@ -253,7 +253,8 @@ TEST(CountDiff, ChunkBoundaries) {
     const std::vector<std::string> tails = {
         "<station name=\"&#x263A;&amp;\"/>", "<station name=\"\xF0\x9F\x8E\xB5\xE4\xB8\xAD\"/>",
         "<station\r\nid='1'/>\r\n", "\xEF\xBB\xBF<station/>", "<station></station >", "<!-- c --><station/>",
-        "<![CDATA[ x ]]><station/>", "<station name='\xE4\"/><station/>'/>", "<" + std::string(3000, 'n') + "/>",
+        "<![CDATA[ x ]]><station/>", "<station name='\xE4\"/><station/>'/>", "\xE4\r\n<station/>",
+        "<" + std::string(3000, 'n') + "/>",
         "<station name=\"&#x" + std::string(70000, '<') + "x;\"/>",
         "<station name=\"&#" + std::string(70000, '1') + "x;\"/>",
     };
