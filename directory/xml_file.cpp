@@ -1,5 +1,6 @@
 #include "directory/xml_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <tinyxml.h>
@@ -23,21 +24,21 @@ bool load_xml_file(TiXmlDocument* doc, const char* path, XmlShape* shape) {
     if (shape != nullptr) *shape = XmlShape{0, 0, 0};
     const int fd = open_regular(path);
     if (fd < 0) return false;
-    // One byte more than the bound: a file that grows while it is read shows
-    // as too big, and is never read on.
-    const size_t limit = kXmlMaxFileSize + 1;
-    char* buf = static_cast<char*>(std::malloc(limit + kPadding));
+    // Read up to one byte past the file's size, at most kXmlMaxFileSize + 1
+    // bytes: a file that grows while it is read is not used.
+    struct stat st;
+    const bool small = fstat(fd, &st) == 0 && st.st_size <= static_cast<off_t>(kXmlMaxFileSize);
+    const size_t size = small ? static_cast<size_t>(st.st_size) : 0;
+    char* buf = small ? static_cast<char*>(std::malloc(size + 1 + kPadding)) : nullptr;
     size_t got = 0;
-    ssize_t n = 1;
-    while (buf != nullptr && got < limit && n != 0) {
-        n = read(fd, buf + got, limit - got);
-        if (n < 0 && errno != EINTR) break;
+    for (ssize_t n = 1; buf != nullptr && got <= size && n != 0;) {
+        n = read(fd, buf + got, size + 1 - got);
+        if (n < 0 && errno != EINTR) got = size + 1;
         if (n > 0) got += static_cast<size_t>(n);
     }
     close(fd);
-    const bool read_whole = buf != nullptr && n >= 0 && got > 0 && got <= kXmlMaxFileSize;
     bool loaded = false;
-    if (read_whole) {
+    if (buf != nullptr && got > 0 && got <= size) {
         const size_t length = xml_prepare_text(buf, got);
         std::memset(buf + length, 0, got - length + kPadding);
         const XmlWalk walk = xml_walk_text(buf, length);
