@@ -2,8 +2,6 @@
 // builds a document within the bounds, and parse_homepage must leave every
 // text field of the page record zero-terminated within its width, on one
 // line (no CR or LF), and at most 20 rows.
-#include <tinyxml.h>
-
 #include <cstdint>
 #include <cstring>
 
