@@ -162,7 +162,7 @@ totals=(
 for t in "${totals[@]}"; do
   IFS='|' read -r token n fill close label <<<"$t"
   listing "$WORK/b-$n.xml" "$TOTAL_CAP" '' 40 "$token" "$n" "${fill:- }" "$close"
-  measure b "$WORK/b-$n.xml" "$([ "$n" -gt 1 ] && echo "$n")$label"
+  measure b "$WORK/b-$n.xml" "$([ "$n" -gt 1 ] && echo "$n ")${label# }"
 done
 
 # (c) A favourite's playlist: its cache name comes from a first run, whose
@@ -199,9 +199,8 @@ section=$WORK/section.md
   echo "Written by \`bench/peak_rss.sh\` ($(date -u +%Y-%m-%d), $(nproc) CPUs, $(uname -m), Release build)."
   echo "Each file is exactly at its cap; (a) holds as many nodes as the program still loads (the"
   echo "document bound, found by bisection on the program's own answer); (b) is counted in chunks."
-  echo "Peak RSS is the largest"
-  echo "of $RSS_RUNS runs under GNU time (\`%M\`); wall time is hyperfine's mean over $RUNS runs, the"
-  echo "files put back before each. The downloader fails, so any download would show."
+  echo "Peak RSS is the largest of $RSS_RUNS runs under GNU time (\`%M\`); wall time is hyperfine's mean"
+  echo "over $RUNS runs, the files put back before each. The downloader fails, so any download would show."
   echo
   echo "| case | file | wall time | peak RSS | above usage |"
   echo "|---|---|---|---|---|"
