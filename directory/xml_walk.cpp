@@ -237,15 +237,13 @@ Kind identify(Walk* s) {
 // blocks rounded up to the alignment and never smaller than four words.
 // Requests from 128 KiB up (its first mmap threshold) get whole pages.
 void add_block(Walk* w, uint64_t request) {
+    if (w->fd >= 0) return;
     constexpr size_t kWord = sizeof(size_t);
     constexpr size_t kAlign = 2 * kWord > alignof(std::max_align_t) ? 2 * kWord : alignof(std::max_align_t);
     uint64_t size = (request + kWord + kAlign - 1) / kAlign * kAlign;
     if (request >= 128 * 1024) size = (request + 2 * kWord + w->page - 1) / w->page * w->page;
     w->out.shape.node_bytes += size < 4 * kWord ? 4 * kWord : size;
     if (w->out.shape.node_bytes > kXmlMaxNodeBytes) w->over = true;
-}
-void add_node(Walk* w, size_t size) {
-    if (w->fd < 0) add_block(w, size);
 }
 void add_string(Walk* w, uint64_t chars) {
     if (w->fd >= 0 || chars == 0) return;
@@ -316,7 +314,7 @@ bool attribute(Walk* w, bool keep, size_t* name_len, uint64_t* value_len) {
 // Declaration::Parse at "<?xml": up to a ">" outside its version, encoding
 // and standalone values (the values are kept); false at the text's end.
 bool declaration(Walk* w) {
-    add_node(w, sizeof(TiXmlDeclaration));
+    add_block(w, sizeof(TiXmlDeclaration));
     step(w, 5);
     for (int c = peek(w); c != 0; c = peek(w)) {
         if (c == '>') {
@@ -346,7 +344,7 @@ bool leaf(Walk* w, Kind kind) {
     const bool comment = kind == Kind::kComment;
     const bool cdata = kind == Kind::kCdata;
     const char* tail = comment ? "-->" : cdata ? "]]>" : ">";
-    add_node(w, comment ? sizeof(TiXmlComment) : cdata ? sizeof(TiXmlText) : sizeof(TiXmlUnknown));
+    add_block(w, comment ? sizeof(TiXmlComment) : cdata ? sizeof(TiXmlText) : sizeof(TiXmlUnknown));
     step(w, comment ? 4 : cdata ? 9 : 1);
     const uint64_t start = offset(w);
     while (skip_to(w, tail[0]) && !looking_at(w, tail)) step(w, 1);
@@ -364,7 +362,7 @@ bool start_tag(Walk* w, bool* open) {
     XmlShape* shape = &w->out.shape;
     if (++w->depth > shape->depth) shape->depth = w->depth;
     if (w->depth > kXmlMaxDepth) return !(w->over = true);
-    add_node(w, sizeof(TiXmlElement));
+    add_block(w, sizeof(TiXmlElement));
     step(w, 1);
     if (!is(skip_space(w), kNameStart)) return false;
     const char* name = w->arena + w->used;
@@ -386,7 +384,7 @@ bool start_tag(Walk* w, bool* open) {
         }
         if (attributes + 1 > shape->attributes) shape->attributes = attributes + 1;
         if (attributes == kXmlMaxAttributes) return !(w->over = true);
-        add_node(w, sizeof(TiXmlAttribute));
+        add_block(w, sizeof(TiXmlAttribute));
         const char* a = w->arena + w->used;
         size_t len = 0;
         uint64_t value_len = 0;
@@ -437,7 +435,7 @@ bool element(Walk* w) {
         if (c == 0) return false;  // no end tag
         if (c != '<') {
             // Text::Parse: ReadText up to a "<" that must not end the text.
-            add_node(w, sizeof(TiXmlText));
+            add_block(w, sizeof(TiXmlText));
             const uint64_t start = offset(w);
             const bool read = read_chars(w, kText);
             add_string(w, offset(w) - start);
@@ -474,7 +472,7 @@ XmlWalk walk(const char* text, size_t length, int fd) {
     const long page = sysconf(_SC_PAGESIZE);
     w->chunk = reinterpret_cast<unsigned char*>(w + 1);
     w->b = fd >= 0 ? w->chunk : reinterpret_cast<const unsigned char*>(text);
-    w->len = fd >= 0 ? 0 : length;
+    w->len = length;
     w->end = fd < 0;
     w->fd = fd;
     w->page = page > 0 ? static_cast<uint64_t>(page) : 4096;

@@ -1,18 +1,16 @@
 // The walk that follows TinyXML 2.6.2's parse of a text without building
 // anything, the one place in the program that knows TinyXML's grammar and
-// LoadFile's text rules: whether TinyXML would load a text, the "station"
+// LoadFile's text rules (CR LF and a lone CR as one LF, the text up to its
+// first zero byte, zeros behind it, over which a multi-byte character at its
+// end steps). It tells whether TinyXML would load a text, the "station"
 // children of its top-level nodes (a total file's count), and whether the
 // parse stays within the bounds of platform/limits.h (a page's, before
-// TinyXML gets it).
-//
-// The text is the one LoadFile parses: CR LF and a lone CR as one LF, up to
-// the first zero byte, and zero bytes behind it, over which a multi-byte
-// character at its end steps. The walk does not recurse and allocates
-// nothing per node: the names it keeps (the open elements', for their end
-// tags, and the current element's attribute names, for TinyXML's check for a
-// repeated one) share one arena of kXmlMaxNameBytes. A text whose names do
-// not fit is past a bound, like one nested deeper than kXmlMaxDepth or with
-// more than kXmlMaxAttributes attributes on one element.
+// TinyXML gets it). It does not recurse and allocates nothing per node: the
+// names it keeps (the open elements', for their end tags, and the current
+// element's attribute names, for TinyXML's check for a repeated one) share
+// one arena of kXmlMaxNameBytes. A text whose names do not fit is past a
+// bound, like one nested deeper than kXmlMaxDepth or with more than
+// kXmlMaxAttributes attributes on one element.
 #pragma once
 
 #include <cstddef>
