@@ -26,7 +26,7 @@ enum class XmlVerdict : uint8_t {
 struct XmlShape {
     int depth;            // most elements open at once
     int attributes;       // most attributes read for one element
-    uint64_t node_bytes;  // heap of TinyXML's nodes and their strings (texts only)
+    uint64_t node_bytes;  // heap of TinyXML's nodes and strings (walks in memory only)
 };
 
 struct XmlWalk {
@@ -39,7 +39,7 @@ struct XmlWalk {
 // its line ends made LF. Returns its new length; the bytes behind are kept.
 size_t xml_prepare_text(char* text, size_t length);
 // Walks a prepared text in memory, its bytes up to `length` or a zero byte;
-// text[length] must be zero. Its document's memory is counted, and past
+// text[length] must be readable and zero. Its document's memory is counted; past
 // kXmlMaxNodeBytes is past a bound.
 XmlWalk xml_walk_text(const char* text, size_t length);
 // Walks a file from `fd` as LoadFile prepares it, read in fixed chunks: any
