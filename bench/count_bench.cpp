@@ -1,11 +1,10 @@
 // count_bench [--document] FILE: the station count step alone, as the total
-// probe runs it on a total file it has not counted before (no memo), or with
-// --document as it was done before: the whole document loaded by TinyXML and
-// walked, whatever its size and shape (the program no longer hands TinyXML
-// a file past its bounds). Prints "<stations>" or "not loadable"; exit status
-// 0 when loaded.
-// Run by scripts/bench (inside tools/sandbox) under hyperfine and GNU time.
-
+// probe runs it on a total file it has not counted before (no memo): the
+// file walked in chunks (xml_walk.h); or with --document as it was done
+// before the walk, the whole document loaded by TinyXML and walked, whatever
+// its size. Prints "<stations>" or "not loadable"; exit status 0 when
+// loaded. Run by scripts/bench (inside tools/sandbox) under hyperfine and
+// GNU time.
 #include <cstdio>
 #include <cstring>
 
@@ -21,7 +20,7 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[argc - 1];
     int32_t n = 0;
-    int ok = 0;
+    bool ok = false;
     if (document) {
         TiXmlDocument doc(path);
         ok = doc.LoadFile(TIXML_ENCODING_UTF8);

@@ -2,14 +2,16 @@
 # Runs inside tools/sandbox (scripts/bench starts it there): times radiodir's
 # "GetActiveServers" on the first page of generated listings, with the page
 # and the total file already in the storage root, against the program's own
-# usage path and "xmllint --stream", and writes a Markdown table.
+# usage path and "xmllint --stream", and the count step alone beside `cat` of
+# the same file (and beside an earlier revision's count step, when given);
+# writes Markdown tables.
 #
-# usage: bench/measure.sh BIN COUNT_BENCH DATA_DIR OUT.md [BEFORE_BIN]
+# usage: bench/measure.sh BIN COUNT_BENCH DATA_DIR OUT.md [BEFORE_BIN [BEFORE_COUNT_BENCH]]
 #   DATA_DIR holds page-N.xml and total-N.xml for each size, and the
-#   variants total-50000-junk.xml and total-5000-fallback.xml.
+#   variants total-50000-junk.xml and total-50000-pi.xml.
 set -euo pipefail
 
-BIN=$1 COUNT=$2 DATA=$3 OUT=$4 BEFORE=${5:-}
+BIN=$1 COUNT=$2 DATA=$3 OUT=$4 BEFORE=${5:-} BEFORE_COUNT=${6:-}
 RUNS=${BENCH_RUNS:-30}
 SLOW_RUNS=${BENCH_SLOW_RUNS:-10}
 RSS_RUNS=${BENCH_RSS_RUNS:-5}
@@ -49,6 +51,8 @@ check() {  # check TEXT CONDITION...
   if "$@"; then CHECKS+=("- $text: yes"); else CHECKS+=("- $text: **NO**"); fi
 }
 le() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
+COUNTS=()
 
 for n in "${SIZES[@]}"; do
   total_src=$DATA/total-$n.xml
@@ -84,13 +88,26 @@ for n in "${SIZES[@]}"; do
   d_rss=$(peak_kb "" "$COUNT" --document "$total_src")
   row "count step as before: TinyXML document (\`count_bench --document\`)" "$d_m" "$d_s" "$d_rss" "$x_m" "of xmllint" "$u_rss"
 
+  # The count step beside `cat` of the file, and beside the one before.
+  read -r t_m t_s < <(mean_ms "$RUNS" "" cat "$total_src")
+  line="| $n | $k_m ± $k_s ms | $t_m ± $t_s ms | $(ratio "$k_m" "$t_m")"
+  if [ -n "$BEFORE_COUNT" ]; then
+    read -r p_m p_s < <(mean_ms "$RUNS" "" "$BEFORE_COUNT" "$total_src")
+    line+=" | $p_m ± $p_s ms | $(ratio "$p_m" "$t_m") | $(ratio "$k_m" "$p_m") |"
+    check "$n stations: the count step counts as the one before" \
+      test "$("$COUNT" "$total_src")" = "$("$BEFORE_COUNT" "$total_src")"
+  else
+    line+=" | | | |"
+  fi
+  COUNTS+=("$line")
+
   if [ -n "$BEFORE" ]; then
     setup_page "$n" "$total_src"
     "$BEFORE" GetActiveServers >/dev/null 2>&1 || true
     cp "$EX/outfile_1" "$WORK/outfile_before" 2>/dev/null || : >"$WORK/outfile_before"
     read -r b_m b_s < <(mean_ms "$SLOW_RUNS" "" "$BEFORE" GetActiveServers)
     b_rss=$(peak_kb "" "$BEFORE" GetActiveServers)
-    row "before: GetActiveServers of the previous program (parses every run)" "$b_m" "$b_s" "$b_rss" "$u_m" "of usage" "$u_rss"
+    row "before: GetActiveServers of the earlier revision" "$b_m" "$b_s" "$b_rss" "$u_m" "of usage" "$u_rss"
     check "$n stations: page file byte for byte that of the previous program" cmp -s "$WORK/outfile_before" "$WORK/outfile_warm"
   fi
   check "$n stations: page file the same cold and warm" cmp -s "$WORK/outfile_cold" "$WORK/outfile_warm"
@@ -102,17 +119,20 @@ for n in "${SIZES[@]}"; do
     check "50,000: warm peak RSS at most 2 MB above the usage path's ($w_rss vs $u_rss KiB)" le "$w_rss" "$((u_rss + 2048))"
     check "50,000: cold no slower than xmllint --stream ($c_m vs $x_m ms)" le "$c_m" "$x_m"
     check "50,000: cold peak RSS at most 4 MB above the usage path's ($c_rss vs $u_rss KiB)" le "$c_rss" "$((u_rss + 4096))"
+    check "50,000: count step within 3x of cat ($k_m vs $t_m ms)" le "$k_m" "$(awk -v t="$t_m" 'BEGIN { print 3 * t }')"
+    [ -z "$BEFORE_COUNT" ] ||
+      check "50,000: count step no slower than the one before ($k_m vs $p_m ms)" le "$k_m" "$p_m"
   fi
 done
 
-# Listings that are not well-formed XML but that TinyXML loads. The one the
-# scanner cannot follow is small enough to be handed to TinyXML (1 MiB).
-for kind in 50000-junk 5000-fallback; do
+# Listings that are not well-formed XML but that TinyXML loads, walked as
+# any other.
+for kind in 50000-junk 50000-pi; do
   total_src=$DATA/total-$kind.xml
   [ -f "$total_src" ] || continue
   case $kind in
-    *junk) label="stray \"&\", invalid UTF-8 and control bytes in values (scanned)" ;;
-    *fallback) label="a processing instruction before the end tag (scanner gives up: TinyXML document)" ;;
+    *junk) label="stray \"&\", invalid UTF-8 and control bytes in values" ;;
+    *pi) label="a processing instruction before the end tag" ;;
   esac
   ROWS+=("| **${kind%%-*} stations, $label** | | | | |")
   setup_page 50000 "$total_src"
@@ -129,6 +149,11 @@ for kind in 50000-junk 5000-fallback; do
   read -r k_m k_s < <(mean_ms "$SLOW_RUNS" "" "$COUNT" "$total_src")
   k_rss=$(peak_kb "" "$COUNT" "$total_src")
   row "count step alone" "$k_m" "$k_s" "$k_rss" "$x_m" "of xmllint (well-formed)" "$u_rss"
+  if [ -n "$BEFORE_COUNT" ]; then
+    read -r p_m p_s < <(mean_ms "$SLOW_RUNS" "" "$BEFORE_COUNT" "$total_src")
+    p_rss=$(peak_kb "" "$BEFORE_COUNT" "$total_src")
+    row "count step before: $("$BEFORE_COUNT" "$total_src" || true)" "$p_m" "$p_s" "$p_rss" "$x_m" "of xmllint (well-formed)" "$u_rss"
+  fi
   check "$kind: $("$COUNT" "$total_src") stations counted, as the TinyXML document gives ($("$COUNT" --document "$total_src"))" \
     test "$("$COUNT" "$total_src")" = "$("$COUNT" --document "$total_src")"
 done
@@ -147,11 +172,17 @@ others=$(sed -n '/^## /,$p' "$OUT" 2>/dev/null || true)
   echo "The first page of all stations (\`startat=0\`) and the listing's total file are in the storage"
   echo "root beforehand; the downloader fails, so any download would show as an error."
   echo "Listings come from \`dirsim --generate N --dump genre=all\`."
-  [ -n "$BEFORE" ] && echo "\"Before\" is radiodir as of git revision ${BENCH_BEFORE_REV:-?}, built the same way."
+  [ -n "$BEFORE" ] && echo "\"Before\" is radiodir (and its count_bench) as of git revision ${BENCH_BEFORE_REV:-?}, built the same way."
   echo
   echo "| case | wall time | ratio | peak RSS | RSS above usage |"
   echo "|---|---|---|---|---|"
   printf '%s\n' "${ROWS[@]}"
+  echo
+  echo "The count step alone (\`count_bench\`, hyperfine's mean over $RUNS runs) beside \`cat\` of the same total file:"
+  echo
+  echo "| stations | count step | \`cat\` | of \`cat\` | before | before of \`cat\` | of before |"
+  echo "|---|---|---|---|---|---|---|"
+  printf '%s\n' "${COUNTS[@]}"
   echo
   echo "Checks:"
   echo

@@ -5,8 +5,8 @@
 #   (a) GetActiveServers with a cached page of exactly the size cap, holding
 #       as many nodes as the document bound admits (the most the program
 #       itself still loads, found by bisection), in several shapes;
-#   (b) the same as a total file that the streaming count gives up on at its
-#       first byte (a processing instruction first), so TinyXML loads it;
+#   (b) GetActiveServers with a cached total file of exactly the total cap,
+#       which the count walks in chunks, in its densest shapes;
 #   (c) GetFavStationChannelList with a cached playlist at its 64 KiB cap.
 # Peak RSS is the largest of RSS_RUNS runs under GNU time (%M); wall time is
 # hyperfine's mean over BENCH_RUNS runs. Prints a table and writes it as the
@@ -38,6 +38,7 @@ source "$(dirname "$0")/lib.sh"
 # The caps as the program has them.
 limit() { echo $(($(sed -n "s/.*$1 = \([^;]*\);.*/\1/p" platform/limits.h | tr -d u))); }
 CAP=$(limit kXmlMaxFileSize)
+TOTAL_CAP=$(limit kTotalCap)
 PLS_CAP=$(limit kPlaylistCap)
 
 EX=/tmp/hdd/root
@@ -59,15 +60,15 @@ stations() {  # stations N: N station elements, one a line
   done
 }
 
-# listing PATH HEAD STATIONS TOKEN N FILL: exactly CAP bytes: HEAD, then a
-# root element holding STATIONS stations, N copies of TOKEN, and bytes FILL
-# up to its end tag. 1 when that does not fit.
+# listing PATH SIZE HEAD STATIONS TOKEN N FILL [CLOSE]: exactly SIZE bytes:
+# HEAD, then a root element holding STATIONS stations, N copies of TOKEN,
+# bytes FILL, and CLOSE before its end tag. 1 when that does not fit.
 listing() {
-  local path=$1 head=$2 n_st=$3 token=$4 n=$5 fill=$6 tail='</stationlist>'$'\n' used
+  local path=$1 size=$2 head=$3 n_st=$4 token=$5 n=$6 fill=$7 tail=${8:-}'</stationlist>'$'\n' used
   { printf '%s<stationlist>\n' "$head"; stations "$n_st"; repeat "$token" "$n"; } >"$path"
   used=$(($(stat -c %s "$path") + ${#tail}))
-  [ "$used" -le "$CAP" ] || return 1
-  head -c $((CAP - used)) /dev/zero | tr '\0' "$fill" >>"$path"
+  [ "$used" -le "$size" ] || return 1
+  head -c $((size - used)) /dev/zero | tr '\0' "$fill" >>"$path"
   printf '%s' "$tail" >>"$path"
 }
 
@@ -92,23 +93,20 @@ loaded_a() { grep -q '^stationtotal =20$' "$WORK/run.out"; }
 loaded_b() { grep -qE '^pagetotal=([3-9]|[1-9][0-9]+),' "$WORK/run.out"; }  # 40 stations or more: 2 pages, + 1
 run() { sh "$1"; "$BIN" "$2" >"$WORK/run.out" 2>&1 || true; }
 
-# most CASE TOKEN FILL: the most copies of TOKEN that the program still loads
-# in the case's file (a: page, b: total file); the file is left in
-# $WORK/CASE-file.
+# most TOKEN FILL: the most copies of TOKEN that the program still loads in
+# a page; the file is left in $WORK/a-file.
 most() {
-  local c=$1 token=$2 fill=$3 lo=0 hi mid head='' n_st=20 file=$WORK/$1-file
-  [ "$c" = b ] && head='<?pi dense?>' n_st=40
+  local token=$1 fill=$2 lo=0 hi mid file=$WORK/a-file
   hi=$((CAP / ${#token} + 1))
   while [ $((hi - lo)) -gt 1 ]; do
     mid=$(((lo + hi) / 2))
-    if listing "$file" "$head" "$n_st" "$token" "$mid" "$fill" && run "$(prep "$c" "$file")" GetActiveServers &&
-      "loaded_$c"; then
+    if listing "$file" "$CAP" '' 20 "$token" "$mid" "$fill" && run "$(prep a "$file")" GetActiveServers && loaded_a; then
       lo=$mid
     else
       hi=$mid
     fi
   done
-  listing "$file" "$head" "$n_st" "$token" "$lo" "$fill"
+  listing "$file" "$CAP" '' 20 "$token" "$lo" "$fill"
   echo "$lo"
 }
 
@@ -132,23 +130,39 @@ shapes=(
   '<station name="Pop Radio" mt="audio/mpeg" id="1001" br="128" genre="Pop" ct="Artist - Track" lc="7"/>|| stations of 7 attributes'
 )
 worst=0
-for c in a b; do
-  case $c in
-    a) ROWS+=("| **(a) GetActiveServers, cached page of $((CAP / 1024)) KiB** | | | | |") ;;
-    b) ROWS+=("| **(b) GetActiveServers, total file of $((CAP / 1024)) KiB left to TinyXML** | | | | |") ;;
-  esac
-  for s in "${shapes[@]}"; do
-    IFS='|' read -r token fill label <<<"$s"
-    n=$(most "$c" "$token" "${fill:- }")
-    cp "$WORK/$c-file" "$WORK/$c-$n.xml"
-    script=$(prep "$c" "$WORK/$c-$n.xml")
-    rss=$(peak_kb "sh $script" "$BIN" GetActiveServers)
-    read -r m sd < <(mean_ms "$RUNS" "sh $script" "$BIN" GetActiveServers)
-    run "$script" GetActiveServers
-    check "($c) $n$label: loaded" "loaded_$c"
-    ROWS+=("| $n$label | $((($(stat -c %s "$WORK/$c-$n.xml")) / 1024)) KiB | $m ± $sd ms | $(mb "$rss") MB | $(awk -v a="$rss" -v b="$u_rss" 'BEGIN { printf "%+.1f MB", (a - b) / 1024 }') |")
-    [ "$rss" -gt "$worst" ] && worst=$rss
-  done
+# measure CASE FILE LABEL: one row for the case's worst file.
+measure() {
+  local c=$1 file=$2 label=$3 script rss m sd
+  script=$(prep "$c" "$file")
+  rss=$(peak_kb "sh $script" "$BIN" GetActiveServers)
+  read -r m sd < <(mean_ms "$RUNS" "sh $script" "$BIN" GetActiveServers)
+  run "$script" GetActiveServers
+  check "($c) $label: loaded" "loaded_$c"
+  ROWS+=("| $label | $(($(stat -c %s "$file") / 1024)) KiB | $m ± $sd ms | $(mb "$rss") MB | $(awk -v a="$rss" -v b="$u_rss" 'BEGIN { printf "%+.1f MB", (a - b) / 1024 }') |")
+  [ "$rss" -gt "$worst" ] && worst=$rss
+  return 0
+}
+
+ROWS+=("| **(a) GetActiveServers, cached page of $((CAP / 1024)) KiB** | | | | |")
+for s in "${shapes[@]}"; do
+  IFS='|' read -r token fill label <<<"$s"
+  n=$(most "$token" "${fill:- }")
+  cp "$WORK/a-file" "$WORK/a-$n.xml"
+  measure a "$WORK/a-$n.xml" "$n$label"
+done
+
+# (b) Totals of the cap, walked in chunks: TOKEN N FILL CLOSE LABEL.
+ROWS+=("| **(b) GetActiveServers, cached total file of $((TOTAL_CAP / 1024 / 1024)) MiB** | | | | |")
+station='<station name="Pop Radio" mt="audio/mpeg" id="1001" br="128" genre="Pop" ct="Artist - Track" lc="7"/>'
+totals=(
+  "<a/>|$((TOTAL_CAP / 4 - 2048))| || empty elements \`<a/>\`"
+  "$station|$((TOTAL_CAP / ${#station} - 100))| || stations of 7 attributes"
+  '<station name="&#x|1|<|x;"/>| one character reference over the whole file, through "<" bytes'
+)
+for t in "${totals[@]}"; do
+  IFS='|' read -r token n fill close label <<<"$t"
+  listing "$WORK/b-$n.xml" "$TOTAL_CAP" '' 40 "$token" "$n" "${fill:- }" "$close"
+  measure b "$WORK/b-$n.xml" "$([ "$n" -gt 1 ] && echo "$n ")${label# }"
 done
 
 # (c) A favourite's playlist: its cache name comes from a first run, whose
@@ -183,10 +197,10 @@ section=$WORK/section.md
   echo "## Peak memory on the worst files the bounds admit"
   echo
   echo "Written by \`bench/peak_rss.sh\` ($(date -u +%Y-%m-%d), $(nproc) CPUs, $(uname -m), Release build)."
-  echo "Each file is exactly at its cap; (a) and (b) hold as many nodes as the program still loads"
-  echo "(the document bound, found by bisection on the program's own answer). Peak RSS is the largest"
-  echo "of $RSS_RUNS runs under GNU time (\`%M\`); wall time is hyperfine's mean over $RUNS runs, the"
-  echo "files put back before each. The downloader fails, so any download would show."
+  echo "Each file is exactly at its cap; (a) holds as many nodes as the program still loads (the"
+  echo "document bound, found by bisection on the program's own answer); (b) is counted in chunks."
+  echo "Peak RSS is the largest of $RSS_RUNS runs under GNU time (\`%M\`); wall time is hyperfine's mean"
+  echo "over $RUNS runs, the files put back before each. The downloader fails, so any download would show."
   echo
   echo "| case | file | wall time | peak RSS | above usage |"
   echo "|---|---|---|---|---|"

@@ -1,12 +1,16 @@
-// Any bytes as a cached directory page: parse_homepage must leave every text
-// field of the page record zero-terminated within its width, on one line
-// (no CR or LF), and at most 20 rows.
+// Any bytes as a cached directory page: whatever the loader hands TinyXML
+// builds a document within the bounds, and parse_homepage must leave every
+// text field of the page record zero-terminated within its width, on one
+// line (no CR or LF), and at most 20 rows.
 #include <cstdint>
 #include <cstring>
 
 #include "directory/page_parser.h"
+#include "directory/xml_file.h"
 #include "fuzz/fuzz_common.h"
+#include "platform/limits.h"
 #include "records/station_page.h"
+#include "tests/directory/xml_tree.h"
 
 namespace {
 
@@ -46,6 +50,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz_write_file(kPath, data, size)) fuzz_fail("cannot write the page");
+    TiXmlDocument doc;
+    load_xml_file(&doc, kPath);  // an empty document when TinyXML did not get the page
+    const xml_tree::Measure m = xml_tree::measure(doc);
+    fuzz_check(m.depth <= kXmlMaxDepth && m.attributes <= kXmlMaxAttributes && m.names <= kXmlMaxNameBytes &&
+                   m.bytes <= kXmlMaxNodeBytes + m.slack,
+               "TinyXML handed a page past the bounds");
     std::memset(&station_page, 0, sizeof station_page);
     // Both endpoints: keyed (the key goes into every tuneinpath) and legacy.
     const char* key = size % 2 == 0 ? "Lq3Vt8Nw5Rz1Hk6P" : nullptr;

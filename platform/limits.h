@@ -12,11 +12,18 @@ inline constexpr uint32_t kPageCap = 1024u * 1024u;              // one director
 inline constexpr uint32_t kTotalCap = 64u * 1024u * 1024u;       // a whole listing
 inline constexpr uint32_t kPlaylistCap = 64u * 1024u;            // one station's playlist
 
-// What TinyXML may be handed. A file past any of these is not loadable.
-inline constexpr uint32_t kXmlMaxFileSize = 1024u * 1024u;       // bytes of the file
+// XML files, as directory/xml_walk.h follows TinyXML's parse of them. A page
+// past any of these is not handed to TinyXML; a total file past the nesting,
+// attributes or names is not counted. Totals are read in chunks, so neither
+// their size nor their document's memory is bounded.
+inline constexpr uint32_t kXmlMaxFileSize = 1024u * 1024u;       // bytes of a page
 inline constexpr int kXmlMaxDepth = 256;                         // nested elements
 inline constexpr int kXmlMaxAttributes = 64;                     // of one element
-// The nodes TinyXML would build for the file (elements, attributes, texts,
+// The names the walk keeps: those of the open elements, for their end tags,
+// and the attribute names of the element being read, for TinyXML's check
+// for a repeated one.
+inline constexpr uint32_t kXmlMaxNameBytes = 16u * 1024u;
+// The nodes TinyXML would build for a page (elements, attributes, texts,
 // comments, ...), each counted at its size in memory: a file of 1 MiB can
 // otherwise hold 262,144 empty elements, a document of about 60 MB.
 inline constexpr uint32_t kXmlMaxNodeBytes = 8u * 1024u * 1024u;
