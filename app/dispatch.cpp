@@ -17,16 +17,14 @@ char builtin_dev_key[sizeof RADIODIR_DEV_KEY] = RADIODIR_DEV_KEY;
 namespace {
 
 int get_active_servers(int argc, char** argv) {
-    char link[kPageLinkSize];
-    VxMemset(link, 0, sizeof link);
+    char link[kPageLinkSize] = {};
     if (!read_page_href(link)) return 0;  // the old answer stays
     remove_file(kPageFile);
     int status = 0;
     if (argc < 5) {
-        StationPage* page = nullptr;
         const char* search = argc >= 3 ? argv[2] : "0";
         const char* key = argc >= 4 ? argv[3] : builtin_dev_key;
-        status = VxShoutcastGetActiveServers(&page, link, search, key);
+        status = VxShoutcastGetActiveServers(nullptr, link, search, key);
     }
     udp_log("main", 78, kSrcMain, "VxShoutcastGetActiveServers returned with status=%d", status);
     return status;
@@ -38,21 +36,16 @@ int get_station_channel_list(int argc, char** argv) {
         std::printf("parameter error, must >= 3!\n");
         return 0;
     }
-    PlaylistEntry* table = nullptr;
-    int count = 0;
-    const int status = VxGetStationChannelList(&table, &count, atoi_u16(argv[2]));
+    const int status = VxGetStationChannelList(nullptr, nullptr, atoi_u16(argv[2]));
     udp_log("main", 93, kSrcMain, "VxGetStationChannelList returned with status=%d", status);
     return status;
 }
 
 int get_fav_station_channel_list() {
-    StationEntry station;
-    VxMemset(&station, 0, sizeof station);
+    StationEntry station = {};
     remove_file(kFavChannelListFile);
     if (!read_fav_station(&station)) return 0;
-    PlaylistEntry* table = nullptr;
-    int second = 0;
-    const int status = VxGetFavStationChannelList(&table, &second, station);
+    const int status = VxGetFavStationChannelList(nullptr, nullptr, station);
     udp_log("main", 107, kSrcMain, "VxGetFavStationChannelList returned with status=%d", status);
     return status;
 }

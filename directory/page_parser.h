@@ -1,7 +1,20 @@
-// Fills the station rows and genre lists of a page record from a cached page.
+// A cached directory page, loaded by TinyXML within the bounds of
+// platform/limits.h, into the station rows and genre lists of a page record.
 #pragma once
 
+#include "directory/xml_walk.h"
 #include "records/station_page.h"
+
+class TiXmlDocument;
+
+// Loads the file at `path` into the fresh `doc` as TiXmlDocument::LoadFile
+// does in UTF-8 mode (xml_prepare_text), but from a buffer with zeros behind
+// the text: a file that ends inside a multi-byte character made LoadFile
+// read on past its buffer. TinyXML gets the text only when the file is at
+// most kXmlMaxFileSize bytes and xml_walk_text finds its parse within the
+// other bounds. True when it loaded without error; `shape`, when given, gets
+// what the walk found (all zero when it did not run).
+bool load_xml_file(TiXmlDocument* doc, const char* path, XmlShape* shape = nullptr);
 
 // Sets genreprefix and the two lists of 19 genres; returns 19.
 int fill_genre_lists(StationPage* page);

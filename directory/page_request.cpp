@@ -121,7 +121,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     if (!enter_storage(RootMaking::kAnnounced, ".html")) return 0;
 
     StationPage* page = &station_page;
-    VxMemset(page, 0, sizeof *page);
+    std::memset(page, 0, sizeof *page);
 
     PageQuery q;
     const PlanResult plan = plan_page_query(&q, pageHref, SearchKey, devKey, storage_root);

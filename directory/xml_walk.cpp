@@ -1,20 +1,18 @@
-// The walk follows TinyXML 2.6.2's parser as the program loads with it (UTF-8
-// mode, white space condensed, C locale) function by function, each named
-// below as in tinyxmlparser.cpp. Where TinyXML's function returns null, the
-// walk's returns false ("gives up"): an error of the document inside an
-// element, its silent end at the top level (a declaration or CDATA).
-// A page's memory is counted as TinyXML allocates it: each node at its
-// sizeof, each string that outgrows std::string's inline room (in the
-// device's build, every one of TinyXML's own strings) at the capacity it has
-// grown to, each block with the allocator's overhead; for a string whose
-// length needs decoding (entities, condensed white space), the bytes it
-// comes from, which are never fewer.
+// The walk follows tinyxmlparser.cpp (UTF-8 mode, white space condensed, C
+// locale) function by function, each named below. Where TinyXML's function
+// returns null, the walk's returns false ("gives up"). A page's memory is
+// counted as TinyXML allocates it: each node at its sizeof, each string that
+// outgrows std::string's inline room (in the device's build, every one of
+// TinyXML's own strings) at the capacity it has grown to, each block with the
+// allocator's overhead; a string whose length needs decoding (entities,
+// condensed white space) at the bytes it comes from, which are never fewer.
 #include "directory/xml_walk.h"
 
 #include <unistd.h>
 
 #include <tinyxml.h>
 
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -48,14 +46,12 @@ constexpr uint8_t class_of(int c) {
                                 (one && c != '\'' ? kSquote : 0) |
                                 (word && c != '/' && c != '"' && c != '\'' ? kBare : 0) | (word ? kWord : 0));
 }
-struct Classes {
-    uint8_t of[256];
-    constexpr Classes() : of() {
-        for (int c = 0; c < 256; ++c) of[c] = class_of(c);
-    }
-};
-constexpr Classes kClasses;
-inline bool is(int c, uint8_t cls) { return (kClasses.of[c] & cls) != 0; }
+constexpr auto kClasses = [] {
+    std::array<uint8_t, 256> of{};
+    for (int c = 0; c < 256; ++c) of[c] = class_of(c);
+    return of;
+}();
+inline bool is(int c, uint8_t cls) { return (kClasses[c] & cls) != 0; }
 
 enum class Kind : uint8_t { kNone, kDeclaration, kComment, kCdata, kUnknown, kElement };
 
@@ -101,12 +97,6 @@ size_t line_ends(unsigned char* b, size_t n, bool after_cr) {
     return w;
 }
 
-// The text's length up to its first zero byte.
-size_t up_to_zero(const void* text, size_t length) {
-    const void* zero = std::memchr(text, 0, length);
-    return zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - static_cast<const char*>(text)) : length;
-}
-
 // Reads on until `need` bytes follow pos; false when the text ends first.
 bool fill(Walk* s, size_t need) {
     while (s->pos + need > s->len && !s->end) {
@@ -118,7 +108,7 @@ bool fill(Walk* s, size_t need) {
         do got = read(s->fd, s->chunk + keep, kChunk + kAhead - keep);
         while (got < 0 && errno == EINTR);
         unsigned char* in = s->chunk + keep;
-        const size_t n = up_to_zero(in, got > 0 ? static_cast<size_t>(got) : 0);
+        const size_t n = strnlen(reinterpret_cast<const char*>(in), got > 0 ? static_cast<size_t>(got) : 0);
         s->failed = got < 0;
         s->end = got <= 0 || n < static_cast<size_t>(got);
         const bool cr = n > 0 && in[n - 1] == '\r';
@@ -486,10 +476,10 @@ XmlWalk walk(const char* text, size_t length, int fd) {
 }  // namespace
 
 size_t xml_prepare_text(char* text, size_t length) {
-    return line_ends(reinterpret_cast<unsigned char*>(text), up_to_zero(text, length), false);
+    return line_ends(reinterpret_cast<unsigned char*>(text), strnlen(text, length), false);
 }
 
-XmlWalk xml_walk_text(const char* text, size_t length) { return walk(text, up_to_zero(text, length), -1); }
+XmlWalk xml_walk_text(const char* text, size_t length) { return walk(text, strnlen(text, length), -1); }
 
 XmlWalk xml_walk_file(int fd) { return walk(nullptr, 0, fd); }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "directory/page_parser.h"
-#include "directory/xml_file.h"
+#include "directory/page_parser.h"
 #include "fuzz/fuzz_common.h"
 #include "platform/limits.h"
 #include "records/station_page.h"

@@ -25,10 +25,9 @@ bool mark_download(const char* path) {
     char mark[kDownloadPathSize];
     if (!format_text(mark, sizeof mark, "%s%s", path, kMarkSuffix) || !clear_name(mark)) return false;
     const int fd = open(mark, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    if (close(fd) == 0) return true;
-    remove_file(mark);
-    return false;
+    const bool made = fd >= 0 && close(fd) == 0;
+    if (fd >= 0 && !made) remove_file(mark);
+    return made;
 }
 
 void unmark_download(const char* path) {

@@ -126,13 +126,11 @@ int ExecvCmd(int count, const char* const* vec, int out_fd, uint32_t cap) {
     std::fflush(nullptr);
 
     int status = 0;
-    if (!run_watched(vec, out_fd, cap, &status)) return 0;
-    if (WIFEXITED(status)) {
-        if (WEXITSTATUS(status) == 0) return 1;
-        std::printf("exec ");
-        for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);
-        std::printf("failed\n");
-        return 0;
-    }
-    return 0;  // ended by a signal, ours or another
+    // No child, or one ended by a signal (ours or another): nothing printed.
+    if (!run_watched(vec, out_fd, cap, &status) || !WIFEXITED(status)) return 0;
+    if (WEXITSTATUS(status) == 0) return 1;
+    std::printf("exec ");
+    for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);
+    std::printf("failed\n");
+    return 0;
 }

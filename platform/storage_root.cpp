@@ -54,11 +54,10 @@ bool make_root_announced() {
 bool enter_storage(RootMaking making, const char* flash_suffix) {
     struct stat st;
     if (lstat(storage_root, &st) == 0 && S_ISLNK(st.st_mode)) remove_file(storage_root);
-    if (making == RootMaking::kAnnounced) {
-        if (!make_root_announced()) return false;
-    } else {
+    if (making == RootMaking::kQuiet)
         (void)mkdir(storage_root, 0744);
-    }
+    else if (!make_root_announced())
+        return false;
     if (!take_run_lock(storage_root, kExchangeDir)) return false;
     if (storage_is_flash()) remove_files_with_suffix(kFlashRoot, flash_suffix);
     return true;

@@ -5,12 +5,6 @@
 #include <cstring>
 #include <type_traits>
 
-void* VxMemset(void* dst, int value, uint32_t count) {
-    auto* p = static_cast<unsigned char*>(dst);
-    for (uint32_t i = 0; i < count; ++i) p[i] = static_cast<unsigned char>(value);
-    return dst;
-}
-
 int32_t VxStrFind(const char* text, const char* pattern, const char** cursor) {
     const char* p = text;
     for (; *p != '\0'; ++p) {

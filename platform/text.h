@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-void* VxMemset(void* dst, int value, uint32_t count);
 // Offset of the first occurrence of `pattern` in `text`, the cursor at the
 // match; -1 with the cursor at the terminator when there is none. An empty
 // pattern never matches.

@@ -1,12 +1,37 @@
 #include "platform/whole_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "diag/debug_log.h"
 #include "platform/safe_files.h"
+
+char* read_whole(int fd, uint32_t max, size_t padding, size_t* length) {
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_size > static_cast<off_t>(max) ||
+        static_cast<uint64_t>(st.st_size) >= SIZE_MAX / 2)
+        return nullptr;
+    const size_t size = static_cast<size_t>(st.st_size);
+    char* buf = static_cast<char*>(std::malloc(size + 1 + padding));
+    size_t got = 0;
+    for (ssize_t n = 1; buf != nullptr && got <= size && n != 0;) {
+        n = read(fd, buf + got, size + 1 - got);
+        if (n < 0 && errno != EINTR) got = size + 1;
+        if (n > 0) got += static_cast<size_t>(n);
+    }
+    if (buf == nullptr || got > size) {
+        std::free(buf);
+        return nullptr;
+    }
+    std::memset(buf + got, 0, 1 + padding);
+    *length = got;
+    return buf;
+}
 
 char* read_file(const char* path, uint32_t* length, uint32_t max) {
     udp_log("read_file", 184, kSrcLogic, "%s", "");
@@ -16,39 +41,10 @@ char* read_file(const char* path, uint32_t* length, uint32_t max) {
         std::printf("the file is not exist\n");
         return nullptr;
     }
-    // One byte beyond the capacity always stays free for the end mark.
-    uint32_t capacity = 512;
-    char* buf = static_cast<char*>(std::malloc(capacity + 1));
-    ssize_t got = buf != nullptr ? 0 : -1;
-    while (buf != nullptr) {
-        if (capacity / 2 < *length) {
-            char* bigger = capacity <= UINT32_MAX / 4 ? static_cast<char*>(std::realloc(buf, capacity * 2 + 1)) : nullptr;
-            if (bigger == nullptr) {  // no file of 1 GiB fits the device
-                got = -1;
-                break;
-            }
-            buf = bigger;
-            capacity *= 2;
-        }
-        got = read(fd, buf + *length, capacity - *length);
-        if (got <= 0) break;
-        *length += static_cast<uint32_t>(got);
-        if (*length > max) {
-            got = -1;
-            break;
-        }
-    }
+    size_t got = 0;
+    char* buf = read_whole(fd, max, 0, &got);
     close(fd);
-    if (got < 0) {
-        std::free(buf);
-        *length = 0;
-        return nullptr;
-    }
-    if (*length != 0 && *length < capacity) {
-        char* exact = static_cast<char*>(std::realloc(buf, *length + 1));
-        if (exact != nullptr) buf = exact;
-    }
-    buf[*length] = '\0';
+    *length = static_cast<uint32_t>(got);
     return buf;
 }
 

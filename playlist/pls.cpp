@@ -44,7 +44,7 @@ bool name_in_root(const char* name, const char* root) {
 
 int sPlayListInit() {
     udp_log("sPlayListInit", 246, kSrcLogic, "%s", "");
-    for (auto& row : playlist_table) VxMemset(&row, 0, sizeof row);
+    std::memset(playlist_table, 0, sizeof playlist_table);
     return 1;
 }
 

@@ -75,7 +75,7 @@ bool write_page_file(const StationPage* page) {
 }
 
 bool read_page_file(StationPage* page) {
-    VxMemset(page, 0, sizeof *page);
+    std::memset(page, 0, sizeof *page);
     FilePtr f(fopen_regular(kPageFile));
     if (!f) return false;
     char* line = nullptr;

@@ -2,7 +2,7 @@
 // that ends cleanly, a parse that never runs past the file's end for one that
 // ends inside a multi-byte character (found by fuzz/fuzz_total), and the
 // exact edges of the bounds, for a page and for a total file's count.
-#include "directory/xml_file.h"
+#include "directory/page_parser.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>

@@ -33,12 +33,6 @@ TEST(VxStrFind, OffsetAndCursor) {
     }
 }
 
-TEST(VxMemset, UsesTheLowEightBitsAndReturnsTheDestination) {
-    std::string buf = filled(6);
-    EXPECT_EQ(VxMemset(buf.data() + 1, 0x141, 3), buf.data() + 1);
-    EXPECT_EQ(buf, std::string(1, kFill) + "AAA" + filled(2));
-}
-
 TEST(VxParse, BlanksSignAndDigitsWrapInTheResultsWidth) {
     struct Case {
         const char* text;
