@@ -1,8 +1,10 @@
 // One whole GetActiveServers request in the process, with the page and its
 // total file already cached (or the request refused before any download),
-// so that no downloader runs: what is printed, the page record and the
-// files left in the storage root.
+// so that no downloader runs: the page record and the files left in the
+// storage root. What a request prints is pinned end to end (browse.sh).
 #include <sys/stat.h>
+
+#include <gmock/gmock.h>
 
 #include <cstring>
 #include <string>
@@ -19,9 +21,6 @@ using namespace dir_test;
 
 const char kKey[] = "Lq3Vt8Nw5Rz1Hk6P";
 const char kOutfile[] = "/tmp/hdd/root/outfile_1";
-const std::string kEntry =
-    "\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \n"
-    "ZORV_IRADIO_FILE_DIR:'/tmp/hdd/root/irf', ZORV_IRADIO_FILE_DIR2:'/usr/local/etc/hdd/root/irf'\n";
 
 class GetActiveServersTest : public testing::Test {
 protected:
@@ -53,18 +52,6 @@ TEST_F(GetActiveServersTest, CachedPageAndTotal) {
     put_file("/tmp/hdd/root/irf/PopPage2.html", listing(station_lines(21, 20)));
     put_file("/tmp/hdd/root/irf/PopPageTotal.xml", listing(station_lines(1, 45)));
     ASSERT_EQ(run("sgenre=Pop&startat=20", "0", kKey), 1);
-    EXPECT_EQ(out, kEntry +
-                       "href='sgenre=Pop&startat=20'\n"
-                       "/tmp/hdd/root/irf/PopPage2.html is exist\n"
-                       "\n\nzavadod::total path=http://api.shoutcast.com/legacy/genresearch?k=Lq3Vt8Nw5Rz1Hk6P&genre=Pop\n"
-                       "zavadod::total down_file=/tmp/hdd/root/irf/PopPageTotal.xml\n"
-                       "/tmp/hdd/root/irf/PopPageTotal.xml is exist\n"
-                       "parse_homepage::/tmp/hdd/root/irf/PopPage2.html\n"
-                       "\n\nstationtotal =20\n"
-                       "pagetotal=4, pagenum=2\n"
-                       "prevpagehref =sgenre=Pop&startat=0\n"
-                       "nextpagehref =sgenre=Pop&startat=40\n"
-                       "pagefilename = '/tmp/hdd/root/irf/PopPage2'\n");
     EXPECT_EQ(slot, &station_page);
     EXPECT_EQ(station_page.pagenum, 2);
     EXPECT_EQ(station_page.pagetotal, 4);
@@ -83,19 +70,6 @@ TEST_F(GetActiveServersTest, PageWithoutStationsIsRemoved) {
     put_file("/tmp/hdd/root/irf/Search_3a1b4ab4Page1.html", listing(""));
     put_file("/tmp/hdd/root/irf/Search_3a1b4ab4PageTotal.xml", listing(""));
     ASSERT_EQ(run("startat=0", "rock", kKey), 1);
-    EXPECT_EQ(out, kEntry +
-                       "href='startat=0'\n"
-                       "/tmp/hdd/root/irf/Search_3a1b4ab4Page1.html is exist\n"
-                       "\n\nzavadod::total path=http://api.shoutcast.com/legacy/stationsearch?k=Lq3Vt8Nw5Rz1Hk6P&search=rock\n"
-                       "zavadod::total down_file=/tmp/hdd/root/irf/Search_3a1b4ab4PageTotal.xml\n"
-                       "/tmp/hdd/root/irf/Search_3a1b4ab4PageTotal.xml is exist\n"
-                       "parse_homepage::/tmp/hdd/root/irf/Search_3a1b4ab4Page1.html\n"
-                       "\n\nstationtotal =0\n"
-                       "ERROR:The Sation Total is 0, delete file:/tmp/hdd/root/irf/Search_3a1b4ab4Page1.html\n"
-                       "pagetotal=1, pagenum=1\n"
-                       "prevpagehref =startat=0\n"
-                       "nextpagehref =startat=0\n"
-                       "pagefilename = '/tmp/hdd/root/irf/Search_3a1b4ab4Page1'\n");
     EXPECT_EQ(station_page.stationtotal, 0);
     EXPECT_TRUE(exists(kOutfile));
     // The total file goes too: a listing without stations is asked for
@@ -107,21 +81,6 @@ TEST_F(GetActiveServersTest, MalformedCachedPageAndTotal) {
     put_file("/tmp/hdd/root/irf/PopPage1.html", "<stationlist>");
     put_file("/tmp/hdd/root/irf/PopPageTotal.xml", "<stationlist>");
     ASSERT_EQ(run("sgenre=Pop", "0", nullptr), 1);
-    EXPECT_EQ(out, kEntry +
-                       "href='sgenre=Pop'\n"
-                       "/tmp/hdd/root/irf/PopPage1.html is exist\n"
-                       "\n\nzavadod::total path=http://yp.shoutcast.com/sbin/newxml.phtml?genre=Pop\n"
-                       "zavadod::total down_file=/tmp/hdd/root/irf/PopPageTotal.xml\n"
-                       "/tmp/hdd/root/irf/PopPageTotal.xml is exist\n"
-                       "Can't open the file:/tmp/hdd/root/irf/PopPageTotal.xml\n"
-                       "parse_homepage::/tmp/hdd/root/irf/PopPage1.html\n"
-                       "Can't open the file:/tmp/hdd/root/irf/PopPage1.html\n"
-                       "\n\nstationtotal =0\n"
-                       "ERROR:The Sation Total is 0, delete file:/tmp/hdd/root/irf/PopPage1.html\n"
-                       "pagetotal=1, pagenum=1\n"
-                       "prevpagehref =sgenre=Pop&startat=0\n"
-                       "nextpagehref =sgenre=Pop&startat=20\n"
-                       "pagefilename = '/tmp/hdd/root/irf/PopPage1'\n");
     // Both are gone, so the next request fetches them again.
     EXPECT_EQ(list_dir(kTestRoot), std::vector<std::string>{});
     // Genre lists are there all the same.
@@ -130,7 +89,6 @@ TEST_F(GetActiveServersTest, MalformedCachedPageAndTotal) {
 
 TEST_F(GetActiveServersTest, LinkWithoutKeyIsRefused) {
     ASSERT_EQ(run("genre=Pop&start=20", "0", kKey), 0);
-    EXPECT_EQ(out, kEntry + "href='genre=Pop&start=20'\n");
     EXPECT_EQ(slot, nullptr);
     EXPECT_FALSE(exists(kOutfile));
 }
@@ -138,10 +96,6 @@ TEST_F(GetActiveServersTest, LinkWithoutKeyIsRefused) {
 TEST_F(GetActiveServersTest, StorageRootIsCreated) {
     std::filesystem::remove_all(kTestRoot);
     ASSERT_EQ(run("s=1", "0", kKey), 0);
-    EXPECT_EQ(out, kEntry +
-                       "ZORV_IRADIO_FILE_DIR:/tmp/hdd/root/irf\n"
-                       "pathname:/tmp/hdd/root/irf\n"
-                       "href='s=1'\n");
     struct stat st;
     ASSERT_EQ(stat(kTestRoot, &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -151,12 +105,7 @@ TEST_F(GetActiveServersTest, StorageRootIsCreated) {
 TEST_F(GetActiveServersTest, StorageRootThatCannotBeCreated) {
     copy_text(storage_root, "/tmp/no/such/irf", sizeof storage_root);
     ASSERT_EQ(run("sgenre=Pop", "0", kKey), 0);
-    EXPECT_EQ(out,
-              "\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \n"
-              "ZORV_IRADIO_FILE_DIR:'/tmp/no/such/irf', ZORV_IRADIO_FILE_DIR2:'/usr/local/etc/hdd/root/irf'\n"
-              "ZORV_IRADIO_FILE_DIR:/tmp/no/such/irf\n"
-              "pathname:/tmp/no/such/irf\n"
-              "No such file or directory, mkdir error: '/tmp/no/such/irf'");
+    EXPECT_THAT(out, testing::EndsWith("No such file or directory, mkdir error: '/tmp/no/such/irf'"));
     EXPECT_FALSE(exists(kOutfile));
 }
 
@@ -169,11 +118,6 @@ TEST_F(GetActiveServersTest, FlashCleanUpAndCacheNameTooLong) {
     // 27 + "/" + 47 + "Search_3a1b4ab4" + "Page1" + ".html" is 100 characters.
     const std::string link = "sgenre=" + std::string(47, 'G');
     ASSERT_EQ(run(link.c_str(), "rock", kKey), 0);
-    EXPECT_EQ(out,
-              "\n 794, VxShoutcastGetActiveServers, patch_Zorv_getlpls \n"
-              "ZORV_IRADIO_FILE_DIR:'/usr/local/etc/hdd/root/irf', ZORV_IRADIO_FILE_DIR2:'/usr/local/etc/hdd/root/irf'\n"
-              "rm /usr/local/etc/hdd/root/irf/*.html"
-              "href='" + link + "'\n");
     EXPECT_EQ(list_dir(flash), (std::vector<std::string>{"1_0a0b0c0d.pls", "PopPageTotal.xml", "sub.html",
                                                           "x.html.bak"}));
     EXPECT_EQ(slot, nullptr);
@@ -184,7 +128,6 @@ TEST_F(GetActiveServersTest, FlashCleanUpAndCacheNameTooLong) {
 TEST_F(GetActiveServersTest, UrlTooLongIsRefusedBeforeAnyDownload) {
     const std::string search(100, ' ');
     ASSERT_EQ(run("startat=0", search.c_str(), kKey), 0);
-    EXPECT_EQ(out, kEntry + "href='startat=0'\n");
     EXPECT_EQ(list_dir(kTestRoot), std::vector<std::string>{});
 }
 
