@@ -166,7 +166,7 @@ others=$(sed -n '/^## /,$p' "$OUT" 2>/dev/null || true)
 {
   echo "# Benchmark: GetActiveServers on big listings"
   echo
-  echo "Written by \`scripts/bench\` ($(date -u +%Y-%m-%d), $(nproc) CPUs, $(uname -m), Release build)."
+  echo "Written by \`scripts/bench\` ($(date -u +%Y-%m-%d), $(nproc) CPUs, $(uname -m), Release build linked statically)."
   echo "Each figure is hyperfine's mean over $RUNS runs ($SLOW_RUNS for the slow ones) inside \`tools/sandbox\`,"
   echo "after 2 warm-up runs; peak RSS is the largest of $RSS_RUNS runs under GNU time (\`%M\`)."
   echo "The first page of all stations (\`startat=0\`) and the listing's total file are in the storage"

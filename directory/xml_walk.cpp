@@ -258,14 +258,15 @@ void add_string(Walk* w, uint64_t chars) {
 // the bound.
 size_t read_name(Walk* w, bool keep) {
     for (size_t n = 0;;) {
-        const size_t from = w->pos;
-        while (is(w->b[w->pos], kName)) ++w->pos;
-        const size_t run = w->pos - from;
-        if (keep && run > kXmlMaxNameBytes - w->used - n) w->over = true;
-        if (w->over) return n;
-        if (keep) std::memcpy(w->arena + w->used + n, w->b + from, run);
-        n += run;
-        if (w->pos < w->len || !fill(w, 1)) return n;
+        size_t i = w->pos;
+        for (char* to = w->arena + w->used + n; is(w->b[i], kName); ++i) {
+            if (!keep) continue;
+            if (to == w->arena + kXmlMaxNameBytes) return !(w->over = true);
+            *to++ = static_cast<char>(w->b[i]);
+        }
+        n += i - w->pos;
+        w->pos = i;
+        if (i < w->len || !fill(w, 1)) return n;
     }
 }
 

@@ -20,10 +20,6 @@ bool write_list(const char* path, const PlaylistEntry* table, unsigned count) {
 
 }  // namespace
 
-bool write_channel_list(const PlaylistEntry* table, unsigned count) {
-    return write_list(kChannelListFile, table, count);
-}
+bool write_channel_list(const PlaylistEntry* rows, unsigned n) { return write_list(kChannelListFile, rows, n); }
 
-bool write_fav_channel_list(const PlaylistEntry* table, unsigned count) {
-    return write_list(kFavChannelListFile, table, count);
-}
+bool write_fav_channel_list(const PlaylistEntry* rows, unsigned n) { return write_list(kFavChannelListFile, rows, n); }
