@@ -19,7 +19,7 @@ namespace {
 int get_active_servers(int argc, char** argv) {
     char link[kPageLinkSize] = {};
     if (!read_page_href(link)) return 0;  // the old answer stays
-    remove_file(kPageFile);
+    remove_file(AT_FDCWD, kPageFile);
     int status = 0;
     if (argc < 5) {
         const char* search = argc >= 3 ? argv[2] : "0";
@@ -31,7 +31,7 @@ int get_active_servers(int argc, char** argv) {
 }
 
 int get_station_channel_list(int argc, char** argv) {
-    remove_file(kChannelListFile);
+    remove_file(AT_FDCWD, kChannelListFile);
     if (argc < 3) {
         std::printf("parameter error, must >= 3!\n");
         return 0;
@@ -43,7 +43,7 @@ int get_station_channel_list(int argc, char** argv) {
 
 int get_fav_station_channel_list() {
     StationEntry station = {};
-    remove_file(kFavChannelListFile);
+    remove_file(AT_FDCWD, kFavChannelListFile);
     if (!read_fav_station(&station)) return 0;
     const int status = VxGetFavStationChannelList(nullptr, nullptr, station);
     udp_log("main", 107, kSrcMain, "VxGetFavStationChannelList returned with status=%d", status);

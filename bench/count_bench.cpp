@@ -5,6 +5,8 @@
 // its size. Prints "<stations>" or "not loadable"; exit status 0 when
 // loaded. Run by scripts/bench (inside tools/sandbox) under hyperfine and
 // GNU time.
+#include <fcntl.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -28,7 +30,7 @@ int main(int argc, char** argv) {
             for (const TiXmlNode* c = top->FirstChild(); c != nullptr; c = c->NextSibling())
                 if (c->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(c->Value(), "station") == 0) ++n;
     } else {
-        ok = count_total_stations(path, &n);
+        ok = count_total_stations(AT_FDCWD, path, &n);
     }
     if (!ok) {
         std::printf("not loadable\n");

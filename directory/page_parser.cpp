@@ -79,9 +79,9 @@ void fill_station(StationEntry* row, uint16_t position, const TiXmlElement* stat
 
 }  // namespace
 
-bool load_xml_file(TiXmlDocument* doc, const char* path, XmlShape* shape) {
+bool load_xml_file(TiXmlDocument* doc, int dir, const char* name, XmlShape* shape) {
     if (shape != nullptr) *shape = XmlShape{0, 0, 0};
-    const int fd = open_regular(path);
+    const int fd = open_regular(dir, name);
     if (fd < 0) return false;
     size_t got = 0;
     char* buf = read_whole(fd, kXmlMaxFileSize, kPadding, &got);
@@ -108,13 +108,13 @@ int fill_genre_lists(StationPage* page) {
     return kGenres;
 }
 
-bool parse_homepage(StationPage* page, const char* path, const char* devKey) {
-    std::printf("parse_homepage::%s\n", path);
+bool parse_homepage(StationPage* page, const RootFile& file, const char* devKey) {
+    std::printf("parse_homepage::%s\n", file.path);
     fill_genre_lists(page);
 
-    TiXmlDocument doc(path);
-    if (!load_xml_file(&doc, path)) {
-        std::printf("Can't open the file:%s\n", path);
+    TiXmlDocument doc(file.path);
+    if (!load_xml_file(&doc, file.root->fd, file.name)) {
+        std::printf("Can't open the file:%s\n", file.path);
         return false;
     }
     char base[61] = {};

@@ -1,5 +1,7 @@
 #include "directory/page_request.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -53,11 +55,8 @@ PlanResult plan_page_query(PageQuery* q, const char* pageHref, const char* Searc
     if (!q->has_startat && !q->has_genre) return kPlanNoKey;
 
     // The listing's own part of every cache name: genre, search.
-    char prefix[sizeof q->page_base];
-    copy_text(prefix, root, kCachePathSize);
-    append_text(prefix, "/", sizeof prefix);
+    char prefix[sizeof q->page_base] = "";
     bool fits = true;
-
     if (q->has_genre) {
         copy_text(q->genre, sgenre + sizeof kSGenre - 1, sizeof q->genre);
         if (char* end = std::strstr(q->genre, "&startat=")) *end = '\0';
@@ -78,9 +77,12 @@ PlanResult plan_page_query(PageQuery* q, const char* pageHref, const char* Searc
         VxParseInt16(startat + sizeof kStartAt - 1, &q->offset);
         q->pagenum = static_cast<uint16_t>(q->offset / kPageSize + 1);
     }
-    fits &= format_text(q->page_base, sizeof q->page_base, "%sPage%d", prefix, static_cast<int>(q->pagenum));
-    fits &= format_text(q->cache_path, sizeof q->cache_path, "%s.html", q->page_base);
-    fits &= format_text(q->total_path, sizeof q->total_path, "%sPageTotal.xml", prefix);
+    q->cacheable = q->offset % kPageSize == 0;
+    char cache_path[kCachePathSize];
+    fits &= format_text(q->page_name, sizeof q->page_name, "%sPage%d.html", prefix, static_cast<int>(q->pagenum));
+    fits &= format_text(cache_path, sizeof cache_path, "%s/%s", root, q->page_name);
+    fits &= format_text(q->page_base, sizeof q->page_base, "%s/%sPage%d", root, prefix, static_cast<int>(q->pagenum));
+    fits &= format_text(q->total_name, sizeof q->total_name, "%sPageTotal.xml", prefix);
     fits &= build_listing_url(q->total_url, sizeof q->total_url, q->mode, devKey, q->genre, SearchKey);
     fits &= format_text(q->url, sizeof q->url, "%s&limit=%d,%d", q->total_url, static_cast<int>(q->offset), kPageSize);
     return fits ? kPlanOk : kPlanTooLong;
@@ -118,28 +120,36 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     // holds the cache (below).
     if (storage_is_flash()) std::printf("rm %s/*.html", kFlashRoot);
 
-    if (!enter_storage(RootMaking::kAnnounced, ".html")) return 0;
+    StorageDir root;
+    if (!enter_storage(RootMaking::kAnnounced, ".html", &root)) return 0;
 
     StationPage* page = &station_page;
     std::memset(page, 0, sizeof *page);
 
     PageQuery q;
-    const PlanResult plan = plan_page_query(&q, pageHref, SearchKey, devKey, storage_root);
+    const PlanResult plan = plan_page_query(&q, pageHref, SearchKey, devKey, root.path);
     std::printf("href='%s'\n", q.link);
     if (plan != kPlanOk) return 0;
     page->pagenum = q.pagenum;
-    if (reuse_or_fetch(q.url, q.cache_path, kPageCap, kPageLines) == CacheOutcome::kFailed) return 0;
+    // A page that does not start at a whole page has no cache file: it is
+    // fetched into a temporary file, which goes after the run.
+    RootFile file;
+    char temp[kRootPathSize];
+    const int fd = q.cacheable ? -1 : create_temp(root.fd, temp, sizeof temp, q.page_name);
+    if (fd >= 0) close(fd);
+    if (!root_file(&file, root, q.cacheable ? q.page_name : temp) || (!q.cacheable && fd < 0)) return 0;
+    if (reuse_or_fetch(file, q.url, kPageCap, kPageLines) == CacheOutcome::kFailed) return 0;
 
     copy_text(page->pagefilename, q.page_base, sizeof page->pagefilename);
-    page->pagetotal = static_cast<uint16_t>(probe_page_total(q.total_url, q.total_path) + 1);
+    // Pages of the listing and one more, or 65535 for all that 16 bits cannot hold.
+    const int32_t pages = probe_page_total(root, q.total_url, q.total_name);
+    page->pagetotal = static_cast<uint16_t>(pages < 65535 ? pages + 1 : 65535);
 
-    parse_homepage(page, q.cache_path, devKey);
+    parse_homepage(page, file, devKey);
     if (slot != nullptr) *slot = page;
     std::printf("\n\nstationtotal =%d\n", page->stationtotal);
-    if (page->stationtotal == 0) {
-        std::printf("ERROR:The Sation Total is 0, delete file:%s\n", q.cache_path);
-        remove_file(q.cache_path);
-    }
+    if (page->stationtotal == 0) std::printf("ERROR:The Sation Total is 0, delete file:%s\n", file.path);
+    if (page->stationtotal == 0 || !q.cacheable) remove_file(root.fd, file.name);
     std::printf("pagetotal=%d, pagenum=%d\n", page->pagetotal, page->pagenum);
 
     page_nav_links(&q, page->pagetotal, page->prevpagehref, page->nextpagehref);

@@ -7,9 +7,7 @@
 #include "records/station_page.h"
 
 inline constexpr int kLinkCopySize = 64;
-inline constexpr int kCachePathSize = 100;
-// A listing's total file: the page's path up to its "Page", "PageTotal.xml".
-inline constexpr int kTotalPathSize = kCachePathSize + 8;
+inline constexpr int kCachePathSize = 100;  // a page's cache path, its terminator included
 
 // What a page link, search text and key turn into, before anything is fetched.
 struct PageQuery {
@@ -20,18 +18,20 @@ struct PageQuery {
     uint16_t pagenum;
     char link[kLinkCopySize];   // the link, cut to 63 bytes
     char genre[104];            // as sent in the query
-    char page_base[104];        // cache path without ".html": pagefilename
-    char cache_path[kCachePathSize];
+    char page_base[104];        // the page's cache path without ".html": pagefilename
+    char page_name[kCachePathSize];   // its cache file in the storage root
+    char total_name[kCachePathSize];  // the listing's total file there
+    bool cacheable;             // an offset of whole pages: the page file is kept
     char url[kUrlSize];
     char total_url[kUrlSize];   // the whole listing, for its page count
-    char total_path[kTotalPathSize];
 };
 
 enum PlanResult { kPlanOk = 1, kPlanNoKey = 0, kPlanTooLong = -1 };
 
-// Link grammar, query mode (the search override included), cache names and
-// URLs. kPlanNoKey: the link has neither "startat=" nor "sgenre=";
-// kPlanTooLong: a cache name or a URL would not fit its buffer.
+// Link grammar, query mode (the search override included), cache names in
+// the storage root `root` and URLs. kPlanNoKey: the link has neither
+// "startat=" nor "sgenre="; kPlanTooLong: a cache path or a URL would not
+// fit its buffer.
 PlanResult plan_page_query(PageQuery* q, const char* pageHref, const char* SearchKey, const char* devKey,
                            const char* root);
 

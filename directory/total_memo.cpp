@@ -1,11 +1,14 @@
 #include "directory/total_memo.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "build_settings.h"
 #include "directory/xml_walk.h"
 #include "platform/safe_files.h"
 #include "platform/text.h"
@@ -27,9 +30,9 @@ constexpr struct {
 } kLayout[kFields] = {{8, 8}, {16, 8}, {24, 4}, {28, 4}, {32, 8}, {40, 8}};
 using Memo = uint64_t[kFields];
 
-bool identity_of(const char* path, Memo& m) {
+bool identity_of(const RootFile& file, Memo& m) {
     struct stat st;
-    if (lstat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (fstatat(file.root->fd, file.name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return false;
     m[kSize] = static_cast<uint64_t>(st.st_size);
     m[kMtimeSec] = static_cast<uint64_t>(st.st_mtim.tv_sec);
     m[kMtimeNsec] = static_cast<uint64_t>(st.st_mtim.tv_nsec);
@@ -57,38 +60,43 @@ uint64_t get(const unsigned char* at, int width) {
     return value;
 }
 
-void write_memo(const char* total_path, const Memo& m) {
-    char memo[kMemoPathSize];
-    char tmp[kMemoPathSize + kTempSuffixMax];
-    if (!total_memo_path(memo, sizeof memo, total_path)) return;
+void write_memo(const RootFile& total, const Memo& m) {
+    RootFile memo;
+    char tmp[kRootPathSize + kTempSuffixMax];
+    if (!total_memo_file(&memo, total)) return;
+    const int root = total.root->fd;
     unsigned char bytes[kMemoSize];
     std::memcpy(bytes, kMagic, sizeof kMagic);
     for (int f = 0; f < kFields; ++f) put(bytes + kLayout[f].at, m[f], kLayout[f].width);
     put(bytes + kCheckAt, check_value(bytes), 4);
-    const int fd = create_temp(tmp, sizeof tmp, memo);
+    const int fd = create_temp(root, tmp, sizeof tmp, memo.name);
     if (fd < 0) return;
     const bool written = write(fd, bytes, sizeof bytes) == static_cast<ssize_t>(sizeof bytes);
     const bool closed = close(fd) == 0;
-    // The rename replaces a file, link or FIFO at the memo's name; an
-    // (empty) directory there goes first.
+    // The rename replaces a file, link or FIFO at the memo's name; a
+    // directory there goes first.
     struct stat st;
-    if (lstat(memo, &st) == 0 && S_ISDIR(st.st_mode)) (void)clear_name(memo);
-    if (!written || !closed || std::rename(tmp, memo) != 0) remove_file(tmp);
+    if (fstatat(root, memo.name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) (void)clear_name(root, memo.name);
+    if (!written || !closed || renameat(root, tmp, root, memo.name) != 0) remove_file(root, tmp);
 }
 
 }  // namespace
 
-bool total_memo_path(char* out, size_t size, const char* total_path) {
-    return format_text(out, size, "%s%s", total_path, kMemoSuffix);
+bool total_memo_file(RootFile* memo, const RootFile& total) {
+    char name[kRootPathSize];
+    return format_text(name, sizeof name, "%s%s", total.name, kMemoSuffix) && root_file(memo, *total.root, name);
 }
 
-bool read_total_memo(const char* total_path, int32_t* count) {
-    char memo[kMemoPathSize];
-    if (!total_memo_path(memo, sizeof memo, total_path)) return false;
-    const int fd = open_regular(memo);
+bool read_total_memo(const RootFile& total, int32_t* count, bool standalone) {
+    RootFile memo;
+    if (!total_memo_file(&memo, total)) return false;
+    const int fd = open_regular(memo.root->fd, memo.name);
     if (fd < 0) return false;
     unsigned char bytes[kMemoSize + 1];  // one byte more shows a memo too long
     const ssize_t got = read(fd, bytes, sizeof bytes);
+    struct stat st;
+    const bool fresh = fstat(fd, &st) == 0 &&
+                       (RADIODIR_CACHE_MAX_AGE == 0 || time(nullptr) - st.st_mtime <= time_t{RADIODIR_CACHE_MAX_AGE});
     close(fd);
     if (got != static_cast<ssize_t>(kMemoSize) || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 ||
         get(bytes + kCheckAt, 4) != check_value(bytes))
@@ -96,19 +104,20 @@ bool read_total_memo(const char* total_path, int32_t* count) {
     Memo kept;
     Memo now;
     for (int f = 0; f < kFields; ++f) kept[f] = get(bytes + kLayout[f].at, kLayout[f].width);
-    if (kept[kCount] > INT32_MAX || !identity_of(total_path, now) || !same_file(kept, now)) return false;
+    if (kept[kCount] > INT32_MAX) return false;
+    if (identity_of(total, now) ? !same_file(kept, now) : !(standalone && fresh)) return false;
     *count = static_cast<int32_t>(kept[kCount]);
     return true;
 }
 
-bool count_total_stations_memo(const char* total_path, int32_t* count) {
-    if (read_total_memo(total_path, count)) return true;
+bool count_total_stations_memo(const RootFile& total, int32_t* count) {
+    if (read_total_memo(total, count)) return true;
     Memo before;
     Memo after;
-    const bool known = identity_of(total_path, before);
-    if (!count_total_stations(total_path, count)) return false;
+    const bool known = identity_of(total, before);
+    if (!count_total_stations(total.root->fd, total.name, count)) return false;
     // Kept only when the file counted is the one the memo will name.
     before[kCount] = static_cast<uint64_t>(*count);
-    if (known && identity_of(total_path, after) && same_file(before, after)) write_memo(total_path, before);
+    if (known && identity_of(total, after) && same_file(before, after)) write_memo(total, before);
     return true;
 }

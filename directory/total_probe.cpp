@@ -16,22 +16,31 @@ constexpr CacheLines kTotalLines = {"\n\nzavadod::total path=%s\nzavadod::total 
 
 }  // namespace
 
-int16_t probe_page_total(const char* total_url, const char* total_path) {
-    char memo[kMemoPathSize];
-    if (!total_memo_path(memo, sizeof memo, total_path)) return 0;
-    if (reuse_or_fetch(total_url, total_path, kTotalCap, kTotalLines, memo) == CacheOutcome::kFailed) return 0;
-
+int32_t probe_page_total(const StorageDir& root, const char* total_url, const char* total_name) {
+    RootFile total;
+    RootFile memo;
+    if (!root_file(&total, root, total_name) || !total_memo_file(&memo, total)) return 0;
     int32_t stations = 0;
-    const bool counted = count_total_stations_memo(total_path, &stations);
-    if (!counted) std::printf("Can't open the file:%s\n", total_path);
+    bool counted = false;
+    if (root.flash && read_total_memo(total, &stations, true)) {
+        std::printf(kTotalLines.looking, total_url, total.path);
+        std::printf("%s is exist\n", memo.path);
+        counted = true;
+    } else {
+        if (reuse_or_fetch(total, total_url, kTotalCap, kTotalLines, memo.name) == CacheOutcome::kFailed) return 0;
+        counted = count_total_stations_memo(total, &stations);
+        if (!counted) std::printf("Can't open the file:%s\n", total.path);
+        // The flash keeps the count, not the listing.
+        if (counted && stations != 0 && root.flash) remove_file(root.fd, total.name);
+    }
     if (!counted || stations == 0) {
         // Kept, a file that does not load would fail every later page of
         // this listing; an answer without stations (a fault of the service,
         // or a genre that matches nothing, such as the empty one that shares
         // the listing of all stations) is asked again next time.
-        remove_file(total_path);
-        remove_file(memo);
+        remove_file(root.fd, total.name);
+        remove_file(root.fd, memo.name);
         return 0;
     }
-    return static_cast<int16_t>(stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0));
+    return stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0);
 }

@@ -3,9 +3,12 @@
 
 #include <cstdint>
 
-// Pages of the listing whose whole is fetched from `total_url` into
-// `total_path` (or reused from there), 0 when unknown (no file, no download,
-// not loadable) or when the listing is empty. The count is kept in a memo
-// beside the total file (total_memo.h), which goes whenever the total file
-// goes.
-int16_t probe_page_total(const char* total_url, const char* total_path);
+#include "platform/storage_root.h"
+
+// Pages of the listing whose whole is fetched from `total_url` into the
+// total file `total_name` in `root` (or reused from there), 0 when unknown
+// (no file, no download, not loadable) or when the listing is empty. The
+// count is kept in a memo beside the total file (total_memo.h), which goes
+// whenever the total file goes; on the flash root the total file goes once
+// counted, and its memo stands for it.
+int32_t probe_page_total(const StorageDir& root, const char* total_url, const char* total_name);

@@ -484,8 +484,8 @@ XmlWalk xml_walk_text(const char* text, size_t length) { return walk(text, strnl
 
 XmlWalk xml_walk_file(int fd) { return walk(nullptr, 0, fd); }
 
-bool count_total_stations(const char* path, int32_t* count) {
-    const int fd = open_regular(path);
+bool count_total_stations(int dir, const char* name, int32_t* count) {
+    const int fd = open_regular(dir, name);
     if (fd < 0) return false;
     const XmlWalk w = xml_walk_file(fd);
     close(fd);

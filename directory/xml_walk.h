@@ -46,7 +46,8 @@ XmlWalk xml_walk_text(const char* text, size_t length);
 // size, its document's memory neither counted nor bounded.
 XmlWalk xml_walk_file(int fd);
 
-// A total file's station count: true with *count set only when the file is a
-// regular one reached without a link (open_regular) and TinyXML loads it
-// within the bounds; *count is left alone otherwise.
-bool count_total_stations(const char* path, int32_t* count);
+// The station count of the total file `name` in the directory `dir`: true
+// with *count set only when the file is a regular one reached without a link
+// (open_regular) and TinyXML loads it within the bounds; *count is left
+// alone otherwise.
+bool count_total_stations(int dir, const char* name, int32_t* count);

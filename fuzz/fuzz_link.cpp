@@ -30,14 +30,17 @@ void plan_and_check(const char* link, const char* search, const char* key, const
     fuzz_check(std::strncmp(q.link, link, std::strlen(q.link)) == 0, "link copy is not a prefix of the link");
     fuzz_check_field(q.genre, "genre");
     fuzz_check_field(q.page_base, "page_base");
-    fuzz_check_field(q.cache_path, "cache_path");
+    fuzz_check_field(q.page_name, "page_name");
+    fuzz_check_field(q.total_name, "total_name");
     fuzz_check_field(q.url, "url");
     if (r != kPlanOk) return;
 
     check_cache_name(q.page_base, root, "page_base outside the storage root");
-    check_cache_name(q.cache_path, root, "cache_path outside the storage root");
     const std::string html = std::string(q.page_base) + ".html";
-    fuzz_check(html == q.cache_path, "cache_path is not page_base + .html");
+    fuzz_check(html == std::string(root) + "/" + q.page_name, "page_name is not page_base's name + .html");
+    for (const char* name : {q.page_name, q.total_name})
+        fuzz_check(std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0,
+                   "a cache name leaves the storage root");
     fuzz_check(std::strncmp(q.url, "http://", 7) == 0, "url without scheme");
     for (const char* c = q.url; *c != '\0'; ++c)
         fuzz_check(static_cast<unsigned char>(*c) > ' ' && static_cast<unsigned char>(*c) < 0x7f, "url with a raw byte");

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "directory/page_parser.h"
-#include "directory/page_parser.h"
 #include "fuzz/fuzz_common.h"
 #include "platform/limits.h"
 #include "records/station_page.h"
@@ -51,7 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz_write_file(kPath, data, size)) fuzz_fail("cannot write the page");
     TiXmlDocument doc;
-    load_xml_file(&doc, kPath);  // an empty document when TinyXML did not get the page
+    load_xml_file(&doc, AT_FDCWD, kPath);  // an empty document when TinyXML did not get the page
     const xml_tree::Measure m = xml_tree::measure(doc);
     fuzz_check(m.depth <= kXmlMaxDepth && m.attributes <= kXmlMaxAttributes && m.names <= kXmlMaxNameBytes &&
                    m.bytes <= kXmlMaxNodeBytes + m.slack,
@@ -59,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(&station_page, 0, sizeof station_page);
     // Both endpoints: keyed (the key goes into every tuneinpath) and legacy.
     const char* key = size % 2 == 0 ? "Lq3Vt8Nw5Rz1Hk6P" : nullptr;
-    if (parse_homepage(&station_page, kPath, key) == 0) fuzz_check(station_page.stationtotal == 0, "stations from a page that did not load");
+    static const StorageDir tmp = {open("/tmp", O_RDONLY | O_DIRECTORY | O_CLOEXEC), "/tmp", false, 0};
+    RootFile page;
+    root_file(&page, tmp, kPath + 5);  // the name in /tmp
+    if (!parse_homepage(&station_page, page, key)) fuzz_check(station_page.stationtotal == 0, "stations from a page that did not load");
     check_page(station_page);
     return 0;
 }

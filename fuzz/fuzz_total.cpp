@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz_write_file(kPath, data, size)) fuzz_fail("cannot write the total file");
     int32_t count = -1;
-    const bool counted = count_total_stations(kPath, &count);
+    const bool counted = count_total_stations(AT_FDCWD, kPath, &count);
     TiXmlDocument doc;
     const int32_t want = xml_tree::stations(xml_tree::loadfile_text(std::string(reinterpret_cast<const char*>(data), size)), &doc);
     if (counted) {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/storage_root.h"
+
 // A command's lines on the road. Each format takes the URL and the cache
 // path, in that order (a format may name them "%2$s" and "%1$s"); null
 // prints nothing.
@@ -17,14 +19,18 @@ struct CacheLines {
 
 enum class CacheOutcome : uint8_t { kReused, kFetched, kFailed };
 
-// Is the file at `path` a copy to reuse: a regular file reached without a
-// symbolic link, with a first byte to read and no more than `cap` bytes (the
-// download cap of its kind: a longer file never came from a download)?
-bool cached_copy_usable(const char* path, uint32_t cap);
+// Is `file` a copy to reuse: a regular file reached without a symbolic
+// link, with a first byte to read, no more than `cap` bytes (the download
+// cap of its kind: a longer file never came from a download) and, when the
+// build sets a maximum age, no older than that?
+bool cached_copy_usable(const RootFile& file, uint32_t cap);
 
-// Reuses the copy at `path` ("<path> is exist" printed) or downloads `url`
+// Reuses the copy at `file` ("<path> is exist" printed) or downloads `url`
 // into it (download.h; whatever stood there goes first). `companion`, when
-// not null, is a file that describes the copy (a count memo): it goes
-// whenever the copy is fetched anew or the download fails.
-CacheOutcome reuse_or_fetch(const char* url, const char* path, uint32_t cap, const CacheLines& lines,
+// not null, names a file that describes the copy (a count memo): it goes
+// whenever the copy is fetched anew or the download fails. A copy reused or
+// fetched counts as used now; after a download on the disk, the cache's
+// least recently used files go while it holds more than its budget, never
+// one this run has used.
+CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap, const CacheLines& lines,
                             const char* companion = nullptr);

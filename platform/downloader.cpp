@@ -1,5 +1,8 @@
 #include "platform/downloader.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -13,8 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "build_settings.h"
 #include "diag/debug_log.h"
 #include "platform/limits.h"
+#include "platform/text.h"
 
 const char* const wget_args[kWgetSlots] = {
     "/sbin/wget", "-t", "1", "-T", "30", "-nd", nullptr, "-O", nullptr, nullptr,
@@ -30,18 +35,64 @@ namespace {
 constexpr long kWatchTickMs = 10;
 
 // In the child, before exec: its own process group (so that it can be
-// killed with whatever it starts), and death with the program, so that a
-// run killed by the interface does not leave a downloader writing on.
-void prepare_child(pid_t parent, const sigset_t* mask) {
+// killed with whatever it starts), death with the program, so that a run
+// killed by the interface does not leave a downloader writing on, and the
+// downloader's user when asked (a child that cannot change user ends).
+void prepare_child(pid_t parent, const sigset_t* mask, bool unprivileged) {
     (void)setpgid(0, 0);
     (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(-1);  // the program is gone already
+    if (unprivileged && (setgroups(0, nullptr) != 0 || setgid(RADIODIR_DOWNLOADER_GID) != 0 ||
+                         setuid(RADIODIR_DOWNLOADER_UID) != 0))
+        _exit(-1);
+    (void)prctl(PR_SET_PDEATHSIG, SIGKILL);  // a change of user clears it
     (void)sigprocmask(SIG_SETMASK, mask, nullptr);
+}
+
+// Kills the children of this process (the program is the subreaper of all
+// it started), each with its process group. True when there was one.
+bool kill_children() {
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return false;
+    bool any = false;
+    char path[64];
+    char stat[256];
+    while (const dirent* e = readdir(proc)) {
+        const int pid = std::atoi(e->d_name);
+        if (pid <= 0 || !format_text(path, sizeof path, "/proc/%d/stat", pid)) continue;
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        const ssize_t n = fd >= 0 ? read(fd, stat, sizeof stat - 1) : -1;
+        if (fd >= 0) close(fd);
+        if (n <= 0) continue;
+        stat[n] = '\0';
+        // "pid (name) state ppid ...": the name ends at the last ")".
+        const char* name_end = std::strrchr(stat, ')');
+        if (name_end == nullptr || std::atoi(name_end + 4) != getpid()) continue;
+        (void)kill(-pid, SIGKILL);
+        (void)kill(pid, SIGKILL);
+        any = true;
+    }
+    closedir(proc);
+    return any;
+}
+
+// Ends and reaps every process the child left: one whose parent ended has
+// become the program's child, whatever session or group it made itself.
+void end_descendants() {
+    for (int round = 0; round < 256; ++round) {
+        pid_t r = waitpid(-1, nullptr, WNOHANG);
+        if (r < 0 && errno != EINTR) return;  // no child left
+        if (r > 0) continue;
+        if (r == 0 && !kill_children()) return;
+        do {
+            r = waitpid(-1, nullptr, 0);
+        } while (r < 0 && errno == EINTR);
+    }
 }
 
 // Waits for the child to end, without reaping it, until the deadline or
 // until the watched file passes the cap. True when it ended by itself.
-bool watch(pid_t child, const sigset_t* chld, int out_fd, uint32_t cap) {
+bool watch(pid_t child, const sigset_t* chld, const ChildWatch& w) {
     const long long deadline = monotonic_ms() + 1000LL * download_deadline_sec();
     for (;;) {
         siginfo_t info;
@@ -50,7 +101,8 @@ bool watch(pid_t child, const sigset_t* chld, int out_fd, uint32_t cap) {
         if (r == 0 && info.si_pid == child) return true;
         if (r != 0 && errno != EINTR) return true;  // nothing to wait for: reaped below
         struct stat st;
-        if (cap != 0 && out_fd >= 0 && fstat(out_fd, &st) == 0 && st.st_size > static_cast<off_t>(cap)) return false;
+        if (w.cap != 0 && w.out_fd >= 0 && fstat(w.out_fd, &st) == 0 && st.st_size > static_cast<off_t>(w.cap))
+            return false;
         const long long left = deadline - monotonic_ms();
         if (left <= 0) return false;
         const long long tick = left < kWatchTickMs ? left : kWatchTickMs;
@@ -61,7 +113,7 @@ bool watch(pid_t child, const sigset_t* chld, int out_fd, uint32_t cap) {
 
 // The child's wait status, once it has ended or been killed with its group;
 // false when there was no child.
-bool run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) {
+bool run_watched(const char* const* vec, const ChildWatch& w, int* status) {
     // SIGCHLD held back, so that the child's end can be waited for with a
     // time-out; its disposition must not be "ignore" (inherited from the
     // caller), or the child would be reaped behind the program's back.
@@ -76,17 +128,18 @@ bool run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) 
     dfl.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &dfl, &old_action);
 
+    (void)prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
-        prepare_child(parent, &old_mask);
+        prepare_child(parent, &old_mask, w.unprivileged);
         execv(vec[0], const_cast<char* const*>(vec));
         _exit(-1);
     }
     bool ran = false;
     if (child > 0) {
         (void)setpgid(child, child);  // done by both, whichever comes first
-        const bool ended = watch(child, &chld, out_fd, cap);
+        const bool ended = watch(child, &chld, w);
         // The group goes in any case: what the downloader started must not
         // write on after it. The child is not reaped yet, so its process
         // group cannot be anybody else's.
@@ -97,6 +150,7 @@ bool run_watched(const char* const* vec, int out_fd, uint32_t cap, int* status) 
             r = waitpid(child, status, 0);
         } while (r < 0 && errno == EINTR);
         ran = r == child;
+        end_descendants();
     }
     (void)sigaction(SIGCHLD, &old_action, nullptr);
     (void)sigprocmask(SIG_SETMASK, &old_mask, nullptr);
@@ -118,7 +172,7 @@ int download_deadline_sec() {
     return sec > 0 && sec < kDownloadDeadlineSec ? sec : kDownloadDeadlineSec;
 }
 
-int ExecvCmd(int count, const char* const* vec, int out_fd, uint32_t cap) {
+int ExecvCmd(int count, const char* const* vec, const ChildWatch& limits) {
     udp_log_argv("ExecvCmd", 73, kSrcLogic, count, vec);
     std::printf("%s\n", vec[kWgetUrlSlot] != nullptr ? vec[kWgetUrlSlot] : "(null)");
     // The child inherits stdio buffers: flush them so that nothing is
@@ -127,7 +181,7 @@ int ExecvCmd(int count, const char* const* vec, int out_fd, uint32_t cap) {
 
     int status = 0;
     // No child, or one ended by a signal (ours or another): nothing printed.
-    if (!run_watched(vec, out_fd, cap, &status) || !WIFEXITED(status)) return 0;
+    if (!run_watched(vec, limits, &status) || !WIFEXITED(status)) return 0;
     if (WEXITSTATUS(status) == 0) return 1;
     std::printf("exec ");
     for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);

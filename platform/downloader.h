@@ -12,13 +12,21 @@ inline constexpr int kWgetOutSlot = 8;
 // "/sbin/wget -t 1 -T 30 -nd URL -O FILE": one try, 30 s network time-out.
 extern const char* const wget_args[kWgetSlots];
 
+// How the child runs and what is watched while it does.
+struct ChildWatch {
+    int out_fd;         // the file it writes, or -1
+    uint32_t cap;       // the most that file may hold (0: no cap)
+    bool unprivileged;  // runs as the downloader's user and group, no others
+};
+
 // Runs vec[0] with the null-terminated vector `vec` and waits for it, at
-// most until the download deadline; when `out_fd` is not -1, the file open
-// on it may not grow past `cap` bytes (0: no cap). Past either, the child
-// and every process it started are killed. 1 when it exited with code 0;
-// 0 otherwise ("exec ... failed" is printed for a non-zero exit code;
-// nothing for a signal, a failed fork or a program killed by the watch).
-int ExecvCmd(int count, const char* const* vec, int out_fd = -1, uint32_t cap = 0);
+// most until the download deadline, and while the watched file stays within
+// its cap. Past either, the child is killed; whatever it started, detached
+// or not, ends with it (the program is their subreaper). 1 when it exited
+// with code 0; 0 otherwise ("exec ... failed" is printed for a non-zero
+// exit code; nothing for a signal, a failed fork or a program killed by the
+// watch).
+int ExecvCmd(int count, const char* const* vec, const ChildWatch& watch = {-1, 0, false});
 
 // Seconds a download may take: kDownloadDeadlineSec, or less when the
 // environment's RADIODIR_DOWNLOAD_DEADLINE says so (a developer's setting

@@ -14,36 +14,35 @@
 #include "platform/downloader.h"
 #include "platform/limits.h"
 #include "platform/safe_files.h"
-#include "platform/text.h"
 
 namespace {
 
 constexpr char kLockName[] = ".lock";
-constexpr int kRootSize = 64;
 
-int lock_fd = -1;              // held until the process ends
-char locked_root[kRootSize];   // the storage root it guards
+int lock_fd = -1;      // held until the process ends
+dev_t locked_dev = 0;  // the storage root it guards
+ino_t locked_ino = 0;
 
 // The lock file, opened for locking: a regular file that nobody else may
-// open. Anything else at its name (a link, a FIFO, a directory) is
-// replaced, and so is a file of another user, who could hold the lock for
-// ever; but not when the storage root has that owner too, as on a file
-// system that gives every file the same owner (FAT), where replacing it
-// would let two runs hold two locks. The mode is made 0600 where the file
-// system keeps one. On a read-only file system, where no run can change the
-// cache, an existing lock file is opened for reading (enough to lock it);
-// kNoLockNeeded when there is none.
+// open. Anything else at its name (a link, a FIFO, a directory with its
+// contents) is replaced, and so is a file of another user, who could hold
+// the lock for ever; but not when the storage root has that owner too, as
+// on a file system that gives every file the same owner (FAT), where
+// replacing it would let two runs hold two locks. The mode is made 0600
+// where the file system keeps one. On a read-only file system, where no run
+// can change the cache, an existing lock file is opened for reading (enough
+// to lock it); kNoLockNeeded when there is none.
 constexpr int kNoLockNeeded = -2;
-int open_lock_file(const char* path, uid_t root_owner) {
+int open_lock_file(int root, uid_t root_owner) {
     struct stat st;
-    const bool present = lstat(path, &st) == 0;
+    const bool present = fstatat(root, kLockName, &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (present && (!S_ISREG(st.st_mode) || (st.st_uid != geteuid() && st.st_uid != root_owner)) &&
-        !clear_name(path))
+        !clear_name(root, kLockName))
         return -1;
-    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    int fd = openat(root, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EROFS) {
         if (!present) return kNoLockNeeded;
-        fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        fd = openat(root, kLockName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }
     if (fd < 0) return -1;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // changed under our feet
@@ -73,38 +72,48 @@ bool answer_temp(const char* name) {
            std::strncmp(name + 9, ".tmp", 4) == 0;
 }
 
-// What a run killed before it could finish leaves behind: a download cut
-// short, temporary memo files in the storage root, temporary answers in
-// the exchange directory. Links and other odd entries at those names go
-// too, directories do not. Nothing is printed or traced.
-void clear_leftovers(const char* root, const char* exchange_dir) {
-    if (DIR* d = opendir(root)) {
-        while (const dirent* e = readdir(d)) {
-            if (is_temp_name(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
-            if (is_download_mark(e->d_name)) clear_interrupted_download(root, e->d_name);
-        }
-        closedir(d);
+// Each name in the directory open on `dir` (its own descriptor is taken).
+template <typename F>
+void for_each_name(int dir, F f) {
+    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (d == nullptr) {
+        if (fd >= 0) close(fd);
+        return;
     }
-    if (DIR* d = opendir(exchange_dir)) {
-        while (const dirent* e = readdir(d))
-            if (answer_temp(e->d_name)) (void)unlinkat(dirfd(d), e->d_name, 0);
-        closedir(d);
-    }
+    while (const dirent* e = readdir(d)) f(e->d_name);
+    closedir(d);
+}
+
+// What a run killed before it could finish leaves behind: a download of
+// the program's own cut short (download.h), temporary files in the storage
+// root, temporary answers in the exchange directory. Links and other odd
+// entries at those names go too, directories only as download names.
+// Nothing is printed or traced.
+void clear_leftovers(int root, const char* exchange_dir) {
+    for_each_name(root, [root](const char* name) {
+        if (is_temp_name(name)) remove_file(root, name);
+        if (is_download_mark(name)) clear_interrupted_download(root, name);
+    });
+    const int exchange = open(exchange_dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (exchange < 0) return;
+    for_each_name(exchange, [exchange](const char* name) {
+        if (answer_temp(name)) remove_file(exchange, name);
+    });
+    close(exchange);
 }
 
 }  // namespace
 
-bool take_run_lock(const char* root, const char* exchange_dir) {
+bool take_run_lock(int root, const char* exchange_dir) {
+    struct stat st;
+    if (fstat(root, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     if (lock_fd >= 0) {
-        if (std::strcmp(locked_root, root) == 0) return true;
+        if (st.st_dev == locked_dev && st.st_ino == locked_ino) return true;
         close(lock_fd);  // the front end run again with another root
         lock_fd = -1;
     }
-    struct stat st;
-    if (lstat(root, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    char path[kRootSize + sizeof kLockName];
-    if (!format_text(path, sizeof path, "%s/%s", root, kLockName)) return false;
-    const int fd = open_lock_file(path, st.st_uid);
+    const int fd = open_lock_file(root, st.st_uid);
     if (fd == kNoLockNeeded) return true;
     if (fd < 0) return false;
     if (!wait_for_lock(fd)) {
@@ -112,7 +121,8 @@ bool take_run_lock(const char* root, const char* exchange_dir) {
         return false;
     }
     lock_fd = fd;
-    copy_text(locked_root, root, sizeof locked_root);
+    locked_dev = st.st_dev;
+    locked_ino = st.st_ino;
     clear_leftovers(root, exchange_dir);
     return true;
 }

@@ -1,7 +1,6 @@
 #include "platform/safe_files.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,15 +11,15 @@
 
 #include "platform/text.h"
 
-int open_regular(const char* path) {
+int open_regular(int dir, const char* name) {
     // Looked at first, so that a device node is never opened at all.
     struct stat st;
-    if (lstat(path, &st) != 0) return -1;
+    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
     if (!S_ISREG(st.st_mode)) {
         errno = S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
         return -1;
     }
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // changed meanwhile
         close(fd);
@@ -34,7 +33,7 @@ int open_regular(const char* path) {
 }
 
 FILE* fopen_regular(const char* path) {
-    const int fd = open_regular(path);
+    const int fd = open_regular(AT_FDCWD, path);
     if (fd < 0) return nullptr;
     FILE* f = fdopen(fd, "r");
     if (f == nullptr) close(fd);
@@ -56,12 +55,30 @@ uint32_t temp_tag() {
     return fnv1a32(reinterpret_cast<const char*>(parts), sizeof parts);
 }
 
+// Empties the directory `name` in `dir` and removes it, `depth` levels at
+// most, never through a link.
+bool remove_tree(int dir, const char* name, int depth) {
+    if (unlinkat(dir, name, AT_REMOVEDIR) == 0 || errno == ENOENT) return true;
+    const int fd = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* d = fd >= 0 && depth > 0 ? fdopendir(fd) : nullptr;
+    if (d == nullptr) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
+    while (const dirent* e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (unlinkat(fd, e->d_name, 0) != 0 && !remove_tree(fd, e->d_name, depth - 1)) break;
+    }
+    closedir(d);
+    return unlinkat(dir, name, AT_REMOVEDIR) == 0;
+}
+
 }  // namespace
 
-int create_temp(char* tmp, size_t size, const char* final_path) {
+int create_temp(int dir, char* tmp, size_t size, const char* final_name) {
     for (int attempt = 0; attempt < 32; ++attempt) {
-        if (!format_text(tmp, size, "%s%s%08x", final_path, kTempMark, temp_tag())) return -1;
-        const int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (!format_text(tmp, size, "%s%s%08x", final_name, kTempMark, temp_tag())) return -1;
+        const int fd = openat(dir, tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -77,26 +94,29 @@ bool is_temp_name(const char* name) {
     return true;
 }
 
-void remove_file(const char* path) { (void)unlink(path); }
+void remove_file(int dir, const char* name) { (void)unlinkat(dir, name, 0); }
 
-bool clear_name(const char* path) {
+bool clear_name(int dir, const char* name) {
     struct stat st;
-    if (lstat(path, &st) != 0) return errno == ENOENT;
-    if (S_ISDIR(st.st_mode)) return rmdir(path) == 0;
-    return unlink(path) == 0 || errno == ENOENT;
+    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (S_ISDIR(st.st_mode)) return remove_tree(dir, name, kClearDepth);
+    return unlinkat(dir, name, 0) == 0 || errno == ENOENT;
 }
 
-void remove_files_with_suffix(const char* dir, const char* suffix) {
-    DIR* d = opendir(dir);
-    if (d == nullptr) return;
-    const int dfd = dirfd(d);
+void remove_files_with_suffix(int dir, const char* suffix) {
+    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (d == nullptr) {
+        if (fd >= 0) close(fd);
+        return;
+    }
     const size_t slen = std::strlen(suffix);
     while (const dirent* e = readdir(d)) {
         const size_t nlen = std::strlen(e->d_name);
         if (nlen <= slen || std::memcmp(e->d_name + nlen - slen, suffix, slen) != 0) continue;
         struct stat st;
-        if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        (void)unlinkat(dfd, e->d_name, 0);
+        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        (void)unlinkat(fd, e->d_name, 0);
     }
     closedir(d);
 }

@@ -1,7 +1,10 @@
 // Opening, creating and removing files on a disk that anyone may prepare:
 // nothing here follows a symbolic link at the last step, blocks on a FIFO,
-// reads a device, or starts a shell.
+// reads a device, or starts a shell. Each file is named relative to a
+// directory descriptor (`dir`): the storage root's, or AT_FDCWD for a path.
 #pragma once
+
+#include <fcntl.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -9,8 +12,8 @@
 
 // Opens an existing regular file for reading: a descriptor, or -1 (errno
 // ELOOP for a link, EINVAL for anything else that is not a regular file).
-int open_regular(const char* path);
-// The same as a stdio stream (mode "r"); null on failure.
+int open_regular(int dir, const char* name);
+// The same for a path, as a stdio stream (mode "r"); null on failure.
 FILE* fopen_regular(const char* path);
 
 struct FileCloser {
@@ -18,21 +21,23 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// Creates a new file for writing beside `final_path`: its name is
-// `final_path`, ".tmp" and 8 hex digits (kTempSuffixMax bytes more), never
+// Creates a new file for writing beside `final_name`: its name is
+// `final_name`, ".tmp" and 8 hex digits (kTempSuffixMax bytes more), never
 // an existing name or a link (a name already taken is skipped for another).
 // The descriptor, with the name in `tmp`, or -1.
 inline constexpr size_t kTempSuffixMax = 12;
-int create_temp(char* tmp, size_t size, const char* final_path);
+int create_temp(int dir, char* tmp, size_t size, const char* final_name);
 // Does `name` look like one of create_temp's names? Cache and answer names
 // never do.
 bool is_temp_name(const char* name);
 
-// Removes one file; a missing file is not an error.
-void remove_file(const char* path);
-// Frees a name for a new file: removes whatever stands there (a file, a
-// link, a FIFO, an empty directory). True when the name is free.
-bool clear_name(const char* path);
+// Removes one file (not a directory); a missing file is not an error.
+void remove_file(int dir, const char* name);
+// Frees a name for a new file: removes whatever stands there, a directory
+// with its contents (none of its links followed, at most kClearDepth levels
+// deep). True when the name is free.
+inline constexpr int kClearDepth = 16;
+bool clear_name(int dir, const char* name);
 // Removes every regular file directly in `dir` whose name ends in `suffix`;
 // links, subdirectories and their contents are left alone.
-void remove_files_with_suffix(const char* dir, const char* suffix);
+void remove_files_with_suffix(int dir, const char* suffix);

@@ -33,10 +33,10 @@ char* read_whole(int fd, uint32_t max, size_t padding, size_t* length) {
     return buf;
 }
 
-char* read_file(const char* path, uint32_t* length, uint32_t max) {
+char* read_file(int dir, const char* name, uint32_t* length, uint32_t max) {
     udp_log("read_file", 184, kSrcLogic, "%s", "");
     std::printf("\n %d, %s, %s \n", 185, "read_file", kSrcLogic);
-    const int fd = open_regular(path);
+    const int fd = open_regular(dir, name);
     if (fd < 0) {
         std::printf("the file is not exist\n");
         return nullptr;

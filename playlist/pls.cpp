@@ -33,13 +33,6 @@ bool copy_value(const char* text, const char* key, char* field, size_t size, boo
     return true;
 }
 
-// A page's station has its playlist beside the page's cached XML: the page
-// file's name must be a file directly in the storage root.
-bool name_in_root(const char* name, const char* root) {
-    const size_t n = std::strlen(root);
-    return std::strncmp(name, root, n) == 0 && name[n] == '/' && std::strchr(name + n + 1, '/') == nullptr;
-}
-
 }  // namespace
 
 int sPlayListInit() {
@@ -89,27 +82,29 @@ int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name) 
     std::printf("\n %d, %s, %s \n", 259, "parse_pls", kSrcLogic);
     // A favourite may be the first request on a fresh device, before any
     // page request has made the storage root: it is made quietly.
-    const bool locked = enter_storage(RootMaking::kQuiet, ".pls");
+    StorageDir root = {-1, storage_root, false, 0};
+    const bool locked = enter_storage(RootMaking::kQuiet, ".pls", &root);
 
-    char favourites[kStorageRootSize + 16];
-    format_text(favourites, sizeof favourites, "%s/favorite", storage_root);
+    // A page's station has its playlist beside the page's cached XML: the
+    // page file's name must name a file directly in the storage root.
+    const char* prefix = page_file_name == nullptr ? "favorite" : name_in_root(page_file_name, storage_root);
     char name[kPlsNameSize];
-    const bool name_fits =
-        playlist_cache_name(name, sizeof name, page_file_name != nullptr ? page_file_name : favourites, &station);
+    RootFile file;
+    const bool name_fits = prefix != nullptr && playlist_cache_name(name, sizeof name, prefix, &station) &&
+                           root_file(&file, root, name) && std::strlen(file.path) < kPlsNameSize;
     sPlayListInit();
     if (!locked || !name_fits) return 0;
-    if (page_file_name != nullptr && !name_in_root(page_file_name, storage_root)) return 0;
 
     char url[kUrlSize];
     build_playlist_url(url, sizeof url, station.tuneinpath);
-    if (reuse_or_fetch(url, name, kPlaylistCap, kPlaylistLines) == CacheOutcome::kFailed) return 0;
+    if (reuse_or_fetch(file, url, kPlaylistCap, kPlaylistLines) == CacheOutcome::kFailed) return 0;
 
     uint32_t length = 0;
-    char* text = read_file(name, &length, kPlaylistCap);
+    char* text = read_file(root.fd, file.name, &length, kPlaylistCap);
     if (text == nullptr) {
         std::printf("\n failed to get pls file\n");
         // Unreadable now, unreadable next time: fetched afresh instead.
-        remove_file(name);
+        remove_file(root.fd, file.name);
         return 0;
     }
     uint8_t rows = 0;
@@ -117,7 +112,7 @@ int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name) 
     free_file(&text);
     // A text that is no playlist, or one that gives no stream (a download
     // cut short), would fail every later request: it goes.
-    if (fault != PlsFault::kNone || rows == 0) remove_file(name);
+    if (fault != PlsFault::kNone || rows == 0) remove_file(root.fd, file.name);
     if (fault == PlsFault::kNoCount) std::printf("Failed to Searchnumberofentries in * pls\n");
     if (fault != PlsFault::kNone) return 0;
     *count = rows;

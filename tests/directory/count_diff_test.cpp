@@ -182,17 +182,17 @@ TEST(CountDiff, NamesUpToTheirBound) {
     int32_t n = -1;
     for (size_t r : {root, root + 1}) {
         EXPECT_EQ(agree("<" + std::string(r, 'r') + "><station ab='1'/></" + std::string(r, 'r') + ">"), 1);
-        EXPECT_EQ(count_total_stations(kPath.c_str(), &n), r == root) << r;
+        EXPECT_EQ(count_total_stations(AT_FDCWD, kPath.c_str(), &n), r == root) << r;
     }
     EXPECT_EQ(agree("<a " + std::string(kXmlMaxNameBytes + 1, 'n') + "='1'><station/></a>"), 1);
-    EXPECT_FALSE(count_total_stations(kPath.c_str(), &n));
+    EXPECT_FALSE(count_total_stations(AT_FDCWD, kPath.c_str(), &n));
 }
 
 TEST(CountDiff, MissingAndUnreadableFiles) {
     std::filesystem::create_directories(kDir);
     for (const char* path : {"/tmp/count_diff/no such file", kDir}) {
         int32_t n = -1;
-        EXPECT_FALSE(count_total_stations(path, &n)) << path;
+        EXPECT_FALSE(count_total_stations(AT_FDCWD, path, &n)) << path;
         EXPECT_EQ(n, -1);
     }
 }

@@ -2,10 +2,15 @@
 // captured standard output, and XML pages built in the test.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/storage_root.h"
+#include "platform/text.h"
 #include "test_files.h"
 
 namespace dir_test {
@@ -27,6 +32,30 @@ inline std::vector<std::string> list_dir(const std::string& dir) {
     names.erase(std::remove(names.begin(), names.end(), ".lock"), names.end());
     return names;
 }
+
+// A file named by its path, as the cache's functions take a file of the
+// storage root.
+inline RootFile path_file(const std::string& path) {
+    static const StorageDir here = {AT_FDCWD, "", false, 0};
+    RootFile f;
+    f.root = &here;
+    copy_text(f.name, path.c_str(), sizeof f.name);
+    copy_text(f.path, path.c_str(), sizeof f.path);
+    return f;
+}
+
+// The test's storage root, entered as a command enters it (without the lock).
+struct TestRoot {
+    StorageDir dir;
+    explicit TestRoot(const char* path = kTestRoot, bool flash = false)
+        : dir{open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), path, flash, 0} {}
+    ~TestRoot() { close(dir.fd); }
+    RootFile file(const std::string& name) const {
+        RootFile f;
+        root_file(&f, dir, name.c_str());
+        return f;
+    }
+};
 
 // "<station .../>" lines with ids first..first+count-1.
 inline std::string station_lines(int first, int count) {

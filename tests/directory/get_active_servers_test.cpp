@@ -99,7 +99,7 @@ TEST_F(GetActiveServersTest, StorageRootIsCreated) {
     struct stat st;
     ASSERT_EQ(stat(kTestRoot, &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0744u);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);  // made 0744, then searchable for the downloader
 }
 
 TEST_F(GetActiveServersTest, StorageRootThatCannotBeCreated) {

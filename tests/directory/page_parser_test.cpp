@@ -68,7 +68,7 @@ protected:
     std::string parse(const std::string& xml, const char* key = kKey) {
         put_file(kPage, xml);
         start_stdout();
-        result = parse_homepage(&station_page, kPage, key);
+        result = parse_homepage(&station_page, dir_test::path_file(kPage), key);
         return end_stdout();
     }
     int result = -1;
@@ -290,7 +290,7 @@ TEST_F(ParserTest, UnloadablePageStillFillsTheGenreLists) {
 
 TEST_F(ParserTest, MissingPage) {
     start_stdout();
-    EXPECT_EQ(parse_homepage(&station_page, "/tmp/no_such_page.html", kKey), 0);
+    EXPECT_EQ(parse_homepage(&station_page, dir_test::path_file("/tmp/no_such_page.html"), kKey), 0);
     EXPECT_EQ(end_stdout(), "parse_homepage::/tmp/no_such_page.html\nCan't open the file:/tmp/no_such_page.html\n");
     expect_genre_lists();
 }

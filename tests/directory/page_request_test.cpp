@@ -38,12 +38,12 @@ TEST_P(PlanTest, LinkBecomesQuery) {
     EXPECT_EQ(q.offset, c.offset);
     EXPECT_EQ(q.pagenum, c.pagenum);
     EXPECT_EQ(std::string(q.page_base), std::string(kDisk) + "/" + c.page_base);
-    EXPECT_EQ(std::string(q.cache_path), std::string(kDisk) + "/" + c.page_base + ".html");
+    EXPECT_EQ(std::string(q.page_name), c.page_base + ".html");
+    EXPECT_EQ(q.cacheable, c.offset % 20 == 0);
     EXPECT_EQ(std::string(q.url), c.url);
     // The listing's total file and URL: the page's, cut after its last
     // "Page" and before its "&limit=".
-    const std::string base = std::string(kDisk) + "/" + c.page_base;
-    EXPECT_EQ(std::string(q.total_path), base.substr(0, base.rfind("Page")) + "PageTotal.xml");
+    EXPECT_EQ(std::string(q.total_name), c.page_base.substr(0, c.page_base.rfind("Page")) + "PageTotal.xml");
     EXPECT_EQ(std::string(q.total_url), c.url.substr(0, c.url.find("&limit=")));
 }
 
@@ -152,8 +152,7 @@ TEST(PlanRefused, CacheNameThatWouldNotFit) {
     // 99 characters with a genre of 46, 100 with one of 47.
     const std::string g46(46, 'G');
     ASSERT_EQ(plan_page_query(&q, ("sgenre=" + g46).c_str(), "rock", kKey, kFlash), kPlanOk);
-    EXPECT_EQ(std::string(q.cache_path), std::string(kFlash) + "/" + g46 + "Search_3a1b4ab4Page1.html");
-    EXPECT_EQ(std::strlen(q.cache_path), 99u);
+    EXPECT_EQ(std::string(q.page_name), g46 + "Search_3a1b4ab4Page1.html");
     EXPECT_EQ(std::string(q.page_base), std::string(kFlash) + "/" + g46 + "Search_3a1b4ab4Page1");
 
     const std::string g47(47, 'G');
@@ -161,14 +160,14 @@ TEST(PlanRefused, CacheNameThatWouldNotFit) {
     // The page number counts too: a negative offset gives page 65535.
     const std::string g44(44, 'G');
     ASSERT_EQ(plan_page_query(&q, ("sgenre=" + g44 + "&startat=-10").c_str(), "rock", kKey, kFlash), kPlanOk);
-    EXPECT_EQ(std::strlen(q.cache_path), 97u);
+    EXPECT_EQ(std::strlen(kFlash) + 1 + std::strlen(q.page_name), 97u);
     EXPECT_EQ(plan_page_query(&q, ("sgenre=" + g44 + "&startat=-40").c_str(), "rock", kKey, kFlash),
               kPlanTooLong);
     // The longest genre a link can carry (56) fits on the disk root, even
     // with a search.
     const std::string g56(56, 'G');
     ASSERT_EQ(plan_page_query(&q, ("sgenre=" + g56).c_str(), "rock", kKey, kDisk), kPlanOk);
-    EXPECT_EQ(std::strlen(q.cache_path), 99u);
+    EXPECT_EQ(std::strlen(kDisk) + 1 + std::strlen(q.page_name), 99u);
 }
 
 TEST(PlanLink, LongLinkIsCutTo63) {
@@ -198,7 +197,7 @@ TEST(PlanLink, SearchMarkerIsLookedForInTheWholeLink) {
     const std::string link = "startat=20&" + std::string(60, 'x') + "&s=rock";
     ASSERT_EQ(plan_page_query(&q, link.c_str(), "rock", kKey, kDisk), kPlanOk);
     EXPECT_EQ(q.mode, kModeAll);
-    EXPECT_EQ(std::string(q.cache_path), std::string(kDisk) + "/Page2.html");
+    EXPECT_EQ(std::string(q.page_name), "Page2.html");
 }
 
 struct NavCase {

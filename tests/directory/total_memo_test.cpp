@@ -54,19 +54,22 @@ protected:
 
     static int32_t memo_count() {
         int32_t n = -1;
-        return count_total_stations_memo(kTotal.c_str(), &n) ? n : -1;
+        const TestRoot root;
+        return count_total_stations_memo(root.file("PopPageTotal.xml"), &n) ? n : -1;
     }
     static int32_t fresh_count() {
         int32_t n = -1;
-        return count_total_stations(kTotal.c_str(), &n) ? n : -1;
+        return count_total_stations(AT_FDCWD, kTotal.c_str(), &n) ? n : -1;
     }
     static bool memo_holds() {
         int32_t n = -1;
-        return read_total_memo(kTotal.c_str(), &n);
+        const TestRoot root;
+        return read_total_memo(root.file("PopPageTotal.xml"), &n);
     }
-    int16_t probe() {
+    int32_t probe(bool flash = false) {
+        const TestRoot root(kTestRoot, flash);
         start_stdout();
-        const int16_t pages = probe_page_total(kUrl, kTotal.c_str());
+        const int32_t pages = probe_page_total(root.dir, kUrl, "PopPageTotal.xml");
         out = end_stdout();
         return pages;
     }
@@ -171,13 +174,12 @@ TEST_F(TotalMemo, DamagedMemoIsRecounted) {
         // Recounted and written anew.
         EXPECT_EQ(slurp(kMemo), good);
     }
-    // A memo that cannot be read (a directory in its place) is recounted, and
-    // failing to write one changes nothing but the next run's cost.
+    // A memo that cannot be read (a directory in its place, with contents)
+    // is recounted and written in its place.
     std::filesystem::remove(kMemo);
     std::filesystem::create_directories(kMemo + "/x");
     EXPECT_EQ(memo_count(), 45);
-    EXPECT_EQ(all_names(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
-    EXPECT_TRUE(std::filesystem::is_directory(kMemo));
+    EXPECT_EQ(slurp(kMemo), good);
 }
 
 TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
@@ -249,18 +251,19 @@ TEST_F(TotalMemo, FlashCleanUpsKeepIt) {
     ASSERT_EQ(memo_count(), 45);
     put_file("/tmp/hdd/root/irf/PopPage3.html", listing(station_lines(41, 5)));
     put_file("/tmp/hdd/root/irf/1_0a0b0c0d.pls", "[playlist]\n");
-    remove_files_with_suffix(kTestRoot, ".html");
-    remove_files_with_suffix(kTestRoot, ".pls");
+    const TestRoot root;
+    remove_files_with_suffix(root.dir.fd, ".html");
+    remove_files_with_suffix(root.dir.fd, ".pls");
     EXPECT_EQ(all_names(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
     EXPECT_TRUE(memo_holds());
 }
 
-TEST_F(TotalMemo, PathIsTheTotalPathAndCount) {
-    char memo[64];
-    EXPECT_TRUE(total_memo_path(memo, sizeof memo, "/tmp/hdd/root/irf/PageTotal.xml"));
-    EXPECT_STREQ(memo, "/tmp/hdd/root/irf/PageTotal.xml.count");
-    char small[20];
-    EXPECT_FALSE(total_memo_path(small, sizeof small, "/tmp/hdd/root/irf/PageTotal.xml"));
+TEST_F(TotalMemo, NameIsTheTotalNameAndCount) {
+    const TestRoot root;
+    RootFile memo;
+    ASSERT_TRUE(total_memo_file(&memo, root.file("PageTotal.xml")));
+    EXPECT_STREQ(memo.path, "/tmp/hdd/root/irf/PageTotal.xml.count");
+    EXPECT_FALSE(total_memo_file(&memo, root.file(std::string(kRootPathSize - 20, 'x'))));
 }
 
 // No trace datagram and no standard output of its own: writing, reading and

@@ -2,6 +2,7 @@
 // that ends cleanly, a parse that never runs past the file's end for one that
 // ends inside a multi-byte character (found by fuzz/fuzz_total), and the
 // exact edges of the bounds, for a page and for a total file's count.
+#include "dir_test_util.h"
 #include "directory/page_parser.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ std::string printed(bool loaded, const TiXmlDocument& doc) {
 std::string with_loader(const std::string& bytes) {
     put(bytes);
     TiXmlDocument doc(kPath);
-    const bool ok = load_xml_file(&doc, kPath);
+    const bool ok = load_xml_file(&doc, AT_FDCWD, kPath);
     return printed(ok, doc);
 }
 
@@ -73,7 +74,7 @@ TEST(XmlFile, SameDocumentAsLoadFileForFilesThatEndCleanly) {
 TEST(XmlFile, MissingOrEmptyFilesDoNotLoad) {
     std::remove(kPath);
     TiXmlDocument missing(kPath);
-    EXPECT_FALSE(load_xml_file(&missing, kPath));
+    EXPECT_FALSE(load_xml_file(&missing, AT_FDCWD, kPath));
     EXPECT_EQ(with_loader(""), "<not loaded>");
 }
 
@@ -89,7 +90,7 @@ TEST(XmlFile, FileEndingInsideACharacterStopsAtTheEnd) {
 
     std::memset(&station_page, 0, sizeof station_page);
     put("<a><station name=\"Late\" id=\"5\"/></a>\n<b><station name=\"\xe6");
-    EXPECT_EQ(parse_homepage(&station_page, kPath, nullptr), 0);
+    EXPECT_EQ(parse_homepage(&station_page, dir_test::path_file(kPath), nullptr), 0);
     EXPECT_EQ(station_page.stationtotal, 0);
 }
 
@@ -105,7 +106,7 @@ const char kNotLoaded[] = "<not loaded>";
 std::string loads_as(const std::string& bytes) {
     const bool page = with_loader(bytes) != kNotLoaded;
     int32_t count = -1;
-    const bool total = count_total_stations(kPath, &count);
+    const bool total = count_total_stations(AT_FDCWD, kPath, &count);
     return std::string(page ? "page" : "-") + (total ? " total " + std::to_string(count) : " -");
 }
 
@@ -123,7 +124,7 @@ TEST(XmlFile, NestingAndAttributesUpToTheirBounds) {
     };
     for (const auto& [bytes, want] : cases) EXPECT_EQ(loads_as(bytes), want) << bytes.substr(0, 80);
     std::memset(&station_page, 0, sizeof station_page);
-    EXPECT_EQ(parse_homepage(&station_page, kPath, nullptr), 0);
+    EXPECT_EQ(parse_homepage(&station_page, dir_test::path_file(kPath), nullptr), 0);
     EXPECT_EQ(station_page.stationtotal, 0);
 }
 
@@ -134,7 +135,7 @@ TEST(XmlFile, FilesLoadUpTo1MiB) {
     // A file that grows while it is read is read no further than one byte
     // past the cap: here an endless one.
     TiXmlDocument endless("/dev/zero");
-    EXPECT_FALSE(load_xml_file(&endless, "/dev/zero"));
+    EXPECT_FALSE(load_xml_file(&endless, AT_FDCWD, "/dev/zero"));
 }
 
 // Empty elements in a root element, as many as the document may hold, then
@@ -144,7 +145,7 @@ TEST(XmlFile, TheDocumentMayTake8MiB) {
     auto load = [](size_t elements, XmlShape* shape, xml_tree::Measure* real) {
         put("<r>" + repeat("<a/>", elements) + "</r>");
         TiXmlDocument doc(kPath);
-        const bool loaded = load_xml_file(&doc, kPath, shape);
+        const bool loaded = load_xml_file(&doc, AT_FDCWD, kPath, shape);
         *real = xml_tree::measure(doc);
         return loaded;
     };

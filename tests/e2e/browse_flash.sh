@@ -2,8 +2,9 @@
 # GetActiveServers end to end on the flash storage root (the sandbox's
 # --flash makes the file-system status query fail while "/tmp/hdd/root/"
 # exists): the flash root is chosen and created, every page is fetched anew,
-# the "*.html" clean-up leaves total files and everything else alone, and a
-# cache name longer than its buffer is refused before any download. What
+# a total file goes once counted and its count memo stands for it, the
+# "*.html" clean-up leaves the memos and everything else alone, and a cache
+# name longer than its buffer is refused before any download. What
 # the page request prints beyond that is pinned on the disk (browse.sh).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -37,11 +38,11 @@ expect_eq "flash page 2: stdout" "$(flash_head "$LINK")href='$LINK'" "$(head -n 
 expect_eq "flash page 2: files on flash" "zavadod::station down_file=$FLASH/PopPage2.html|zavadod::total down_file=$FLASH/PopPageTotal.xml|parse_homepage::$FLASH/PopPage2.html|pagefilename = '$FLASH/PopPage2'" \
   "$(grep -e down_file -e parse_homepage -e pagefilename "$OUT" | paste -sd '|')"
 expect_eq "flash page 2: requests" "$(reqs 'genre=Pop&limit=20,20' genre=Pop)" "$(new_requests)"
-expect_eq "flash page 2: cache" "PopPage2.html PopPageTotal.xml" "$(cache_files "$FLASH")"
+expect_eq "flash page 2: cache" "PopPage2.html PopPageTotal.xml.count" "$(root_files "$FLASH")"
 expect_no_file "flash page 2: nothing on the disk root" "$ROOT"
 
-# The same page again: fetched anew, the total file reused. Other files in
-# the storage root stay; only regular "*.html" files go.
+# The same page again: fetched anew, the count from the memo. Other files
+# in the storage root stay; only regular "*.html" files go.
 mkdir "$FLASH/keep.html"
 : >"$FLASH/keep.html/inner.html"
 echo x >"$FLASH/3_0a0b0c0d.pls"
@@ -50,23 +51,23 @@ echo x >"$FLASH/PopPage1.html"
 browse "$LINK"
 expect_answer "flash again" 1 "$EX/outfile_1" "$EXP/browse_flash_pop_page2.txt"
 expect_eq "flash again: stdout" "$(flash_head "$LINK")href='$LINK'" "$(head -n 10 "$OUT")"
-expect_eq "flash again: page fetched, total reused" "$(reqs 'genre=Pop&limit=20,20')" "$(new_requests)"
-expect_eq "flash again: total reused" "$FLASH/PopPageTotal.xml is exist" "$(grep 'is exist' "$OUT")"
-expect_eq "flash again: cache" "3_0a0b0c0d.pls PopPage2.html PopPageTotal.xml keep.html note.html.txt" \
-  "$(cache_files "$FLASH")"
+expect_eq "flash again: page fetched, count from the memo" "$(reqs 'genre=Pop&limit=20,20')" "$(new_requests)"
+expect_eq "flash again: memo used" "$FLASH/PopPageTotal.xml.count is exist" "$(grep 'is exist' "$OUT")"
+expect_eq "flash again: cache" "3_0a0b0c0d.pls PopPage2.html PopPageTotal.xml.count keep.html note.html.txt" \
+  "$(root_files "$FLASH")"
 expect_file "flash again: directory contents untouched" "$FLASH/keep.html/inner.html"
 
-# --- Searches keep their own total files ----------------------------------
+# --- Searches keep their own count memos ----------------------------------
 browse "startat=0" rock
 expect_eq "flash search rock: status" 1 "$RC"
 browse "startat=0" jazz
 expect_eq "flash search jazz: status" 1 "$RC"
 expect_eq "flash search jazz: fetched" "$(reqs 'search=jazz&limit=0,20' search=jazz)" "$(new_requests)"
 expect_eq "flash searches: cache" \
-  "3_0a0b0c0d.pls PopPageTotal.xml Search_153ddef0Page1.html Search_153ddef0PageTotal.xml Search_3a1b4ab4PageTotal.xml keep.html note.html.txt" \
-  "$(cache_files "$FLASH")"
+  "3_0a0b0c0d.pls PopPageTotal.xml.count Search_153ddef0Page1.html Search_153ddef0PageTotal.xml.count Search_3a1b4ab4PageTotal.xml.count keep.html note.html.txt" \
+  "$(root_files "$FLASH")"
 browse "startat=0" rock
-expect_eq "flash search rock again: page fetched, total reused" "$(reqs 'search=rock&limit=0,20')" "$(new_requests)"
+expect_eq "flash search rock again: page fetched, count from the memo" "$(reqs 'search=rock&limit=0,20')" "$(new_requests)"
 
 # --- A cache name that would not fit: refused before any download ---------
 # 27 + "/" + 47 + "Search_3a1b4ab4" + "Page1" + ".html" = 100 characters.

@@ -36,8 +36,8 @@ start_udplog
 start_dirsim
 
 # --- Favourites, the first on a fresh device --------------------------------
-# No page request has made the storage root yet: it is made (mode 744) and
-# the playlist fetched. The interface's record keeps the line feed of its
+# No page request has made the storage root yet: it is made (mode 744, and
+# searchable for the downloader's user: 755) and the playlist fetched. The interface's record keeps the line feed of its
 # tuneinpath line; the URL does not, and the page file plays no part.
 expect_no_file "fresh device: no storage root yet" "$ROOT"
 F3=$ROOT/favorite_station3_8060112c.pls
@@ -53,7 +53,7 @@ $(d_exec "$F3" 100666)
 $D_READ
 $(d_status fav 1)" "$(datagrams)"
 expect_eq "favourite: request" "$(pls_req 100666)" "$(new_requests)"
-expect_eq "favourite: storage root mode" 744 "$(stat -c %a "$ROOT")"
+expect_eq "favourite: storage root mode" 755 "$(stat -c %a "$ROOT")"
 expect_no_file "favourite: no outfile_2" "$EX/outfile_2"
 
 fav "$TRIPLE"

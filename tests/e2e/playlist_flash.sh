@@ -35,7 +35,7 @@ echo disk >"$ROOT/disk.pls"
 station 2
 expect_answer "station 2" 1 "$EX/outfile_2" <(channel_list 99038 "Hit Parade FM" 1)
 expect_eq "station 2: playlists and the page" \
-  "./PopPage1.html ./PopPage1_station2_3afe8440.pls ./PopPageTotal.xml ./keep.pls ./keep.pls/inner.pls ./notes.txt" \
+  "./PopPage1.html ./PopPage1_station2_3afe8440.pls ./keep.pls ./keep.pls/inner.pls ./notes.txt" \
   "$(flash_files | grep -E '\.(pls|html|xml|txt)$' | paste -sd ' ')"
 expect_file "station 2: disk root untouched" "$ROOT/disk.pls"
 

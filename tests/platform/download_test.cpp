@@ -172,7 +172,7 @@ TEST_F(ExecvCmdTest, StalledOrEndlessDownloadsAreKilledWithWhatTheyStarted) {
         std::vector<const char*> vec = vector_for(script(c.name, c.body));
         const int out_fd = open(out_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
         StdoutCapture cap;
-        const int r = ExecvCmd(kWgetSlots, vec.data(), out_fd, c.cap);
+        const int r = ExecvCmd(kWgetSlots, vec.data(), {out_fd, c.cap, false});
         close(out_fd);
         EXPECT_EQ(r, 0);
         EXPECT_EQ(cap.text(), kUrl + "\n");  // killed: no "exec ... failed"
@@ -190,13 +190,17 @@ TEST(DownloadTo, RealDownloaderWithNoServerFails) {
     // link to another file: it is removed first, never followed.
     ScratchDir dir;
     const std::string out = dir / "Pop_Page0.html";
+    const StorageDir root = {open(dir.path().c_str(), O_RDONLY | O_DIRECTORY), dir.path().c_str(), false, 0};
+    RootFile file;
+    ASSERT_TRUE(root_file(&file, root, "Pop_Page0.html"));
     write_bytes(dir / "victim", "untouched");
     ASSERT_EQ(symlink((dir / "victim").c_str(), out.c_str()), 0);
     DatagramSink sink;
     ASSERT_TRUE(sink.bound());
 
     StdoutCapture cap;
-    EXPECT_FALSE(download_to(kUrl.c_str(), out.c_str(), 1024));
+    EXPECT_FALSE(download_to(file, kUrl.c_str(), 1024));
+    close(root.fd);
     EXPECT_FALSE(exists(out));
     EXPECT_FALSE(exists(dir / ".download"));  // the record of the download is gone
     EXPECT_EQ(read_bytes(dir / "victim"), "untouched");

@@ -8,6 +8,7 @@
 #include "platform/whole_file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -35,6 +36,19 @@ using testing_support::StdoutCapture;
 using testing_support::write_bytes;
 
 const std::string kTab8 = "\t\t\t\t\t\t\t\t";
+
+// A directory's descriptor for as long as the expression lasts.
+struct DirFd {
+    int fd;
+    explicit DirFd(const std::string& path) : fd(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {}
+    ~DirFd() { close(fd); }
+};
+
+RootFile file_in(const StorageDir& root, const char* name) {
+    RootFile f;
+    root_file(&f, root, name);
+    return f;
+}
 
 std::string trace(const char* func, int line, const std::string& message = "") {
     char head[16];
@@ -160,7 +174,7 @@ TEST(ReadFile, ReadsEverySizeWholeWithAZeroByteBehind) {
         write_bytes(path, content);
         uint32_t length = 0;
         StdoutCapture cap;
-        char* buf = read_file(path.c_str(), &length);
+        char* buf = read_file(AT_FDCWD, path.c_str(), &length);
         EXPECT_EQ(cap.text(), kReadLine);
         ASSERT_NE(buf, nullptr);  // an empty file too
         EXPECT_EQ(length, size);
@@ -179,7 +193,7 @@ TEST(ReadFile, SendsItsTracesAndReportsAMissingFile) {
     ASSERT_TRUE(sink.bound());
     uint32_t length = 0;
     StdoutCapture cap;
-    EXPECT_EQ(read_file((dir / "none.pls").c_str(), &length), nullptr);
+    EXPECT_EQ(read_file(AT_FDCWD, (dir / "none.pls").c_str(), &length), nullptr);
     EXPECT_EQ(cap.text(), kReadLine + "the file is not exist\n");
     EXPECT_EQ(length, 0u);
     char* none = nullptr;
@@ -199,12 +213,12 @@ TEST(ReadFile, OnlyARegularFileReachedWithoutALinkIsRead) {
         SCOPED_TRACE(path);
         uint32_t length = 0;
         StdoutCapture cap;
-        EXPECT_EQ(read_file(path.c_str(), &length), nullptr);
+        EXPECT_EQ(read_file(AT_FDCWD, path.c_str(), &length), nullptr);
         EXPECT_EQ(cap.text(), kReadLine + "the file is not exist\n");
     }
     uint32_t length = 0;
     StdoutCapture cap;
-    EXPECT_EQ(read_file((dir / "target").c_str(), &length, 10), nullptr);
+    EXPECT_EQ(read_file(AT_FDCWD, (dir / "target").c_str(), &length, 10), nullptr);
     EXPECT_EQ(cap.text(), kReadLine);
 }
 
@@ -247,7 +261,7 @@ TEST(RemoveFiles, SuffixRemovesOnlyMatchingRegularFilesDirectlyInTheDirectory) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(dir.path().c_str()), 0);  // where an injected command would write
     ChildCounter children;
-    remove_files_with_suffix(dir.path().c_str(), ".html");
+    remove_files_with_suffix(DirFd(dir.path()).fd, ".html");
     EXPECT_EQ(children.count(), 0);
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"1_0A1B2C3D.pls", "all_total.html.bak", "link.html",
                                                                "notes.txt", "sub", "sub.html", "target.txt"}));
@@ -255,8 +269,8 @@ TEST(RemoveFiles, SuffixRemovesOnlyMatchingRegularFilesDirectlyInTheDirectory) {
     EXPECT_EQ(list_dir(dir / "sub"), std::vector<std::string>{"deep.html"});
     EXPECT_EQ(read_bytes(dir / "target.txt"), "kept");
 
-    remove_files_with_suffix(dir.path().c_str(), ".pls");
-    remove_files_with_suffix((dir / "missing").c_str(), ".pls");  // nothing to do, no complaint
+    remove_files_with_suffix(DirFd(dir.path()).fd, ".pls");
+    remove_files_with_suffix(DirFd(dir / "missing").fd, ".pls");  // nothing to do, no complaint
     EXPECT_EQ(children.count(), 0);
     EXPECT_EQ(chdir(cwd), 0);
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"all_total.html.bak", "link.html", "notes.txt", "sub",
@@ -275,9 +289,9 @@ TEST(RemoveFiles, OneFileByItsExactNameAndNothingElse) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     ChildCounter children;
-    remove_file((dir / tricky).c_str());
-    remove_file((dir / "never-there.pls").c_str());
-    remove_file((dir / "adir").c_str());  // a directory is not a file
+    remove_file(AT_FDCWD, (dir / tricky).c_str());
+    remove_file(AT_FDCWD, (dir / "never-there.pls").c_str());
+    remove_file(AT_FDCWD, (dir / "adir").c_str());  // a directory is not a file
     EXPECT_EQ(children.count(), 0);
     EXPECT_EQ(chdir(cwd), 0);
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"Heavy", "adir", "other.pls"}));
@@ -290,13 +304,15 @@ TEST(CachedCopyUsable, AFileWithContentWithinTheCapAndNothingElse) {
     write_bytes(dir / "empty.html", "");
     write_bytes(dir / "big.pls", "[playlist]\n");
     ASSERT_EQ(symlink("full.html", (dir / "link.html").c_str()), 0);
-    EXPECT_TRUE(cached_copy_usable((dir / "full.html").c_str(), 5));
-    EXPECT_TRUE(cached_copy_usable((dir / "one.pls").c_str(), 5));
-    EXPECT_FALSE(cached_copy_usable((dir / "empty.html").c_str(), 5));
-    EXPECT_FALSE(cached_copy_usable((dir / "missing.html").c_str(), 5));
-    EXPECT_FALSE(cached_copy_usable((dir / "big.pls").c_str(), 10));  // 11 bytes
-    EXPECT_FALSE(cached_copy_usable((dir / "link.html").c_str(), 5));
-    EXPECT_FALSE(cached_copy_usable(dir.path().c_str(), 5));
+    const DirFd fd(dir.path());
+    const StorageDir root = {fd.fd, dir.path().c_str(), false, 0};
+    EXPECT_TRUE(cached_copy_usable(file_in(root, "full.html"), 5));
+    EXPECT_TRUE(cached_copy_usable(file_in(root, "one.pls"), 5));
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "empty.html"), 5));
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "missing.html"), 5));
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "big.pls"), 10));  // 11 bytes
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "link.html"), 5));
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "."), 5));
     // A question only: nothing is removed.
     EXPECT_EQ(list_dir(dir.path()),
               (std::vector<std::string>{"big.pls", "empty.html", "full.html", "link.html", "one.pls"}));
