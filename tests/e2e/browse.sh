@@ -111,6 +111,15 @@ expect_eq "stale cached page: status" 1 "$RC"
 expect_eq "stale cached page: first station" "Pop Central" "$(sed -n 47p "$EX/outfile_1")"
 expect_eq "stale cached page: no request" "" "$(new_requests)"
 cp "$WORK/page3" "$ROOT/PopPage3.html"
+# A link whose offset is no whole page neither reuses nor leaves a page
+# cache file: page 1's stays that of startat=0, however often asked.
+cp "$PAGE" "$WORK/page1"
+for run in 1 2; do
+  page "sgenre=Pop&startat=10" - "" 'genre=Pop&limit=10,20'
+  expect_eq "offset 10 ($run): first station, the 11th" "$(sed -n 127p "$EXP/browse_pop_page1.txt")" "$(sed -n 47p "$EX/outfile_1")"
+  expect_same "offset 10 ($run): page 1's cache file untouched" "$PAGE" "$WORK/page1"
+  expect_eq "offset 10 ($run): no temporary file" "" "$(find "$ROOT" -name '*.tmp*')"
+done
 
 # --- Genre names that would leave the storage root or run -----------------
 page "sgenre=../../x" - "" 'genre=..%2F..%2Fx&limit=0,20' 'genre=..%2F..%2Fx'

@@ -2,7 +2,8 @@
 # The downloader failing, for each download of the three commands. Run in
 # three sandboxes (tests/CMakeLists.txt), told apart by what is at /sbin/wget:
 #   killed   tests/e2e/bin/wget-fault: GNU wget that dies by SIGKILL or
-#            SIGSEGV before writing, after half the answer, or after all of it
+#            SIGSEGV before writing, after half the answer, or after all of
+#            it; or that writes more than the cap at once and exits 0
 #   missing  no /sbin/wget
 #   noexec   tests/e2e/bin/wget-not-executable, mode 0644
 # A download whose downloader did not exit with 0 failed, whatever it wrote:
@@ -81,8 +82,13 @@ if [ "$MODE" = killed ]; then
       WGET_FAULT_MATCH='*tunein-station*' playlist_run "$c: favourite" fav
     done
   done
-  # Without the fault every download works again.
   unset WGET_FAULT_SIGNAL
+  # A body past its kind's cap written at once, the downloader gone before
+  # any look at its size: the download fails all the same.
+  WGET_FAULT_MATCH='*limit=*' WGET_FAULT_BURST=1048577 page_run "burst past the cap: page"
+  WGET_FAULT_MATCH='*genre=Pop' WGET_FAULT_BURST=67108865 total_run "burst past the cap: total"
+  WGET_FAULT_MATCH='*tunein-station*' WGET_FAULT_BURST=65537 playlist_run "burst past the cap: playlist" station
+  # Without the fault every download works again.
   fresh_root
   all_well "no fault"
   expect_eq "no fault: requests" "$(reqs 'genre=Pop&limit=0,20' genre=Pop)|GET yp.shoutcast.com $TUNEIN 200|GET yp.shoutcast.com $TUNEIN 200" \

@@ -68,6 +68,31 @@ all_well "room again"
 expect_eq "room again: all fetched" 4 "$(new_requests | tr '|' '\n' | grep -c ' 200$')"
 umount "$ROOT"
 
+# --- Past the cache's budget (256 MiB) -----------------------------------------
+# Sparse files, used long ago, oldest first: A, B (a total with its memo), C;
+# and a file that is no cache file. The run's own downloads are spared; the
+# oldest go until the cache is within its budget.
+fresh_root
+old() { truncate -s "$2" "$ROOT/$1" && touch -a -d "$3" "$ROOT/$1"; }
+old AOldPage1.html 10M 2001-01-01
+old BOldPageTotal.xml 100M 2002-01-01
+old BOldPageTotal.xml.count 52 2002-01-01
+old COld_station1_00000000.pls 200M 2003-01-01
+old notes.txt 300M 2000-01-01
+browse
+expect_answer "past the budget" 1 "$EX/outfile_1" "$PAGE1"
+expect_eq "past the budget: the oldest gone" \
+  "COld_station1_00000000.pls PopPage1.html PopPageTotal.xml PopPageTotal.xml.count notes.txt" "$(root_files)"
+# Within the budget, nothing goes: a cached page counts as used.
+old DOldPage2.html 40M 2004-01-01
+touch -a -d 2001-01-01 "$PAGE"
+before=$(date +%s)
+browse
+expect_eq "within the budget: all stay" \
+  "COld_station1_00000000.pls DOldPage2.html PopPage1.html PopPageTotal.xml PopPageTotal.xml.count notes.txt" \
+  "$(root_files)"
+[ "$(stat -c %X "$PAGE")" -ge "$before" ] && pass || fail "within the budget: the reused page not counted as used"
+
 # --- Read-only ----------------------------------------------------------------
 tmpfs ro
 fails "read-only, empty" quiet browse station fav
