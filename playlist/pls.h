@@ -27,5 +27,6 @@ PlsFault parse_pls_text(const char* text, uint8_t* count);
 
 // Fetches or reuses the station's playlist and parses it. `page_file_name`:
 // the page file's name for a station of the page (it must name a file
-// directly in the storage root), null for a favourite. 1 with *count set.
+// directly in the storage root), null for a favourite. A station whose
+// tuneinpath does not begin with "/" is refused. 1 with *count set.
 int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name);

@@ -389,4 +389,18 @@ TEST_F(ParsePlsCached, NameTooLongFailsBeforeAnything) {
     EXPECT_TRUE(zero_from(0));
 }
 
+TEST_F(ParsePlsCached, PathNotFromTheRootIsRefusedBeforeAnything) {
+    for (const char* path : {"@other.host:8081/x.pls\n", ".evil.example/x.pls", "?id=5", "\n"}) {
+        for (const uint8_t favourite : {0, 1}) {
+            char file[kPlsNameSize];
+            const StationEntry st = station(1, path);
+            ASSERT_TRUE(playlist_cache_name(file, sizeof file, favourite ? kFavourite : kPage, &st));
+            put(file, pls("1", 1));  // not even a cached playlist is used
+            const Parsed p = run(st, favourite);
+            EXPECT_EQ(p.ok, 0) << path;
+            EXPECT_EQ(p.out, kEntry) << path;  // no download, no read
+        }
+    }
+}
+
 }  // namespace
