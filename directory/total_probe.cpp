@@ -16,7 +16,7 @@ constexpr CacheLines kTotalLines = {"\n\nzavadod::total path=%s\nzavadod::total 
 
 }  // namespace
 
-int16_t probe_page_total(const char* total_url, const char* total_path) {
+uint16_t probe_page_total(const char* total_url, const char* total_path) {
     char memo[kMemoPathSize];
     if (!total_memo_path(memo, sizeof memo, total_path)) return 0;
     if (reuse_or_fetch(total_url, total_path, kTotalCap, kTotalLines, memo) == CacheOutcome::kFailed) return 0;
@@ -33,5 +33,6 @@ int16_t probe_page_total(const char* total_url, const char* total_path) {
         remove_file(memo);
         return 0;
     }
-    return static_cast<int16_t>(stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0));
+    const int32_t pages = stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0);
+    return static_cast<uint16_t>(pages < kMaxListingPages ? pages : kMaxListingPages);
 }

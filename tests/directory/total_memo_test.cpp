@@ -24,6 +24,7 @@
 #include "directory/total_probe.h"
 #include "directory/xml_walk.h"
 #include "platform/safe_files.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -64,9 +65,9 @@ protected:
         int32_t n = -1;
         return read_total_memo(kTotal.c_str(), &n);
     }
-    int16_t probe() {
+    uint16_t probe() {
         start_stdout();
-        const int16_t pages = probe_page_total(kUrl, kTotal.c_str());
+        const uint16_t pages = probe_page_total(kUrl, kTotal.c_str());
         out = end_stdout();
         return pages;
     }
@@ -205,6 +206,23 @@ TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
     replace_content_keeping_identity(kTotal, renamed(with45()));
     EXPECT_EQ(probe(), 3);
     EXPECT_EQ(out, kProbeOut);
+}
+
+TEST_F(TotalMemo, PagesPastWhatThePageFileHoldsShowAsItsMost) {
+    put_file(kTotal, with45());
+    ASSERT_EQ(memo_count(), 45);
+    const std::string good = slurp(kMemo);
+    // Station count of the memo -> page total as the page file stores it
+    // (pages + 1, 16 bits).
+    for (const auto& [stations, stored] : {std::pair{1310660, 65534}, {1310680, 65535}, {1310681, 65535},
+                                           {1310700, 65535}, {1310701, 65535}, {INT32_MAX, 65535}}) {
+        std::string memo = good;
+        for (int i = 0; i < 4; ++i) memo[28 + i] = static_cast<char>(stations >> (8 * i));
+        const uint32_t check = fnv1a32(memo.data(), 48);
+        for (int i = 0; i < 4; ++i) memo[48 + i] = static_cast<char>(check >> (8 * i));
+        put_file(kMemo, memo);
+        EXPECT_EQ(probe() + 1, stored) << stations;
+    }
 }
 
 // Runs the probe once with a memo beside the total file and once without;

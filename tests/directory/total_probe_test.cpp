@@ -23,10 +23,10 @@ protected:
     }
     void TearDown() override { clear_dir(kTestRoot); }
 
-    int16_t probe(const std::string& total) {
+    uint16_t probe(const std::string& total) {
         put_file(kTotal, total);
         start_stdout();
-        const int16_t pages = probe_page_total(kTotalUrl, kTotal);
+        const uint16_t pages = probe_page_total(kTotalUrl, kTotal);
         out = end_stdout();
         return pages;
     }
