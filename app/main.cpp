@@ -18,9 +18,8 @@ namespace {
 // /dev/null, which takes the lowest free descriptor. True when all three
 // are open.
 bool open_closed_std_streams() {
-    int fd = 0;
-    while ((fd = open("/dev/null", O_RDWR)) >= 0 && fd <= STDERR_FILENO) {
-    }
+    int fd = open("/dev/null", O_RDWR);
+    while (fd >= 0 && fd <= STDERR_FILENO) fd = open("/dev/null", O_RDWR);
     if (fd > STDERR_FILENO) close(fd);
     return fd > STDERR_FILENO;
 }
