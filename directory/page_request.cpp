@@ -141,9 +141,7 @@ int VxShoutcastGetActiveServers(StationPage** slot, const char* pageHref, const 
     if (reuse_or_fetch(file, q.url, kPageCap, kPageLines) == CacheOutcome::kFailed) return 0;
 
     copy_text(page->pagefilename, q.page_base, sizeof page->pagefilename);
-    // Pages of the listing and one more, or 65535 for all that 16 bits cannot hold.
-    const int32_t pages = probe_page_total(root, q.total_url, q.total_name);
-    page->pagetotal = static_cast<uint16_t>(pages < 65535 ? pages + 1 : 65535);
+    page->pagetotal = static_cast<uint16_t>(probe_page_total(root, q.total_url, q.total_name) + 1);
 
     parse_homepage(page, file, devKey);
     if (slot != nullptr) *slot = page;

@@ -16,7 +16,7 @@ constexpr CacheLines kTotalLines = {"\n\nzavadod::total path=%s\nzavadod::total 
 
 }  // namespace
 
-int32_t probe_page_total(const StorageDir& root, const char* total_url, const char* total_name) {
+uint16_t probe_page_total(const StorageDir& root, const char* total_url, const char* total_name) {
     RootFile total;
     RootFile memo;
     if (!root_file(&total, root, total_name) || !total_memo_file(&memo, total)) return 0;
@@ -42,5 +42,6 @@ int32_t probe_page_total(const StorageDir& root, const char* total_url, const ch
         remove_file(root.fd, memo.name);
         return 0;
     }
-    return stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0);
+    const int32_t pages = stations / kPageSize + (stations % kPageSize != 0 ? 1 : 0);
+    return static_cast<uint16_t>(pages < kMaxListingPages ? pages : kMaxListingPages);
 }

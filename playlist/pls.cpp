@@ -94,6 +94,9 @@ int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name) 
                            root_file(&file, root, name) && std::strlen(file.path) < kPlsNameSize;
     sPlayListInit();
     if (!locked || !name_fits) return 0;
+    // The path follows the host in the URL: one that does not begin with
+    // "/" would name another host ("@other.host/x.pls", ".evil.example/x.pls").
+    if (station.tuneinpath[0] != '/') return 0;
 
     char url[kUrlSize];
     build_playlist_url(url, sizeof url, station.tuneinpath);

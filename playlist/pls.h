@@ -29,5 +29,5 @@ PlsFault parse_pls_text(const char* text, uint8_t* count);
 // the page file's pagefilename for a station of the page (it must name a
 // file directly in the storage root), null for a favourite. 1 with *count
 // set; 0, without a download, when the playlist's cache path would not fit
-// kPlsNameSize bytes.
+// kPlsNameSize bytes or the station's tuneinpath does not begin with "/".
 int parse_pls(StationEntry station, uint8_t* count, const char* page_file_name);

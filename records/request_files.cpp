@@ -1,7 +1,6 @@
 #include "records/request_files.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/safe_files.h"
 #include "platform/text.h"
@@ -27,9 +26,6 @@ bool read_fav_station(StationEntry* st) {
     if (st == nullptr) return false;
     FilePtr f(fopen_regular(kFavStationFile));
     if (!f) return false;
-    char* line = nullptr;
-    size_t cap = 0;
-    read_station_lines(f.get(), st, &line, &cap);
-    std::free(line);
+    read_station_lines(f.get(), st);
     return true;
 }

@@ -1,7 +1,6 @@
 #include "records/station_page.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -30,30 +29,51 @@ void put_station(FILE* f, const StationEntry& s) {
     put_text(f, s.mt);
 }
 
-// One line per field; false once the file has no more lines.
-bool next_line(FILE* f, char** line, size_t* cap) { return getline(line, cap, f) >= 0; }
+// A line longer than its field is cut: only what the field can take is
+// kept, the rest of the line is skipped. Number lines hold blanks, a sign
+// and digits; a page file's name line the name and its line feed (echoed
+// as read).
+constexpr size_t kNumberLine = 32;
+constexpr size_t kNameLine = sizeof StationPage::pagefilename + 1;
 
-void get_number(FILE* f, char** line, size_t* cap, uint16_t* field) {
-    if (next_line(f, line, cap)) *field = atoi_u16(*line);
+// The next line of `f`: its first size - 1 bytes, the line feed included
+// when it is among them, zero-terminated. False once the file has no more
+// lines.
+bool next_line(FILE* f, char* buf, size_t size) {
+    int c = getc_unlocked(f);
+    if (c == EOF) return false;
+    size_t n = 0;
+    for (; c != EOF; c = getc_unlocked(f)) {
+        if (n + 1 < size) buf[n++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    buf[n] = '\0';
+    return true;
+}
+
+void get_number(FILE* f, uint16_t* field) {
+    char line[kNumberLine];
+    if (next_line(f, line, sizeof line)) *field = atoi_u16(line);
 }
 
 // The line as read, its line feed included when it fits, cut to the field.
 template <size_t N>
-void get_text(FILE* f, char** line, size_t* cap, char (&field)[N]) {
-    if (next_line(f, line, cap)) copy_text(field, *line, N);
+void get_text(FILE* f, char (&field)[N]) {
+    char line[N];
+    if (next_line(f, line, N)) copy_text(field, line, N);
 }
 
 }  // namespace
 
-void read_station_lines(FILE* f, StationEntry* st, char** line, size_t* cap) {
-    get_number(f, line, cap, &st->index);
-    get_text(f, line, cap, st->tuneinpath);
-    get_text(f, line, cap, st->genre);
-    get_text(f, line, cap, st->name);
-    get_number(f, line, cap, &st->lc);
-    get_number(f, line, cap, &st->used);
-    get_number(f, line, cap, &st->br);
-    get_text(f, line, cap, st->mt);
+void read_station_lines(FILE* f, StationEntry* st) {
+    get_number(f, &st->index);
+    get_text(f, st->tuneinpath);
+    get_text(f, st->genre);
+    get_text(f, st->name);
+    get_number(f, &st->lc);
+    get_number(f, &st->used);
+    get_number(f, &st->br);
+    get_text(f, st->mt);
 }
 
 bool write_page_file(const StationPage* page) {
@@ -78,24 +98,22 @@ bool read_page_file(StationPage* page) {
     std::memset(page, 0, sizeof *page);
     FilePtr f(fopen_regular(kPageFile));
     if (!f) return false;
-    char* line = nullptr;
-    size_t cap = 0;
     FILE* in = f.get();
-    get_number(in, &line, &cap, &page->pagenum);
-    get_number(in, &line, &cap, &page->pagetotal);
-    get_text(in, &line, &cap, page->prevpagehref);
-    get_text(in, &line, &cap, page->nextpagehref);
-    get_text(in, &line, &cap, page->genreprefix);
-    for (auto& g : page->genrename) get_text(in, &line, &cap, g);
-    for (auto& g : page->genrevalue) get_text(in, &line, &cap, g);
-    for (auto& s : page->stations) read_station_lines(in, &s, &line, &cap);
-    get_number(in, &line, &cap, &page->stationtotal);
-    if (next_line(in, &line, &cap)) {
+    get_number(in, &page->pagenum);
+    get_number(in, &page->pagetotal);
+    get_text(in, page->prevpagehref);
+    get_text(in, page->nextpagehref);
+    get_text(in, page->genreprefix);
+    for (auto& g : page->genrename) get_text(in, g);
+    for (auto& g : page->genrevalue) get_text(in, g);
+    for (auto& s : page->stations) read_station_lines(in, &s);
+    get_number(in, &page->stationtotal);
+    char line[kNameLine];
+    if (next_line(in, line, sizeof line)) {
         std::printf("pagefilename line='%s'\n", line);
         copy_text(page->pagefilename, line, sizeof page->pagefilename);
         if (char* nl = std::strchr(page->pagefilename, '\n')) std::memset(nl, 0, page->pagefilename + sizeof page->pagefilename - nl);
         std::printf("pagefilename='%s'\n", page->pagefilename);
     }
-    std::free(line);
     return true;
 }

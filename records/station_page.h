@@ -49,5 +49,6 @@ bool read_page_file(StationPage* page);
 
 // Reads the eight lines of one station (index, tuneinpath, genre, name, lc,
 // used, br, mt) from `f`, as the page file and the favourite file carry it.
-// A line that cannot be read leaves its field as it was.
-void read_station_lines(FILE* f, StationEntry* st, char** line, size_t* cap);
+// A line that cannot be read leaves its field as it was; of a long line
+// only what its field takes is read into memory.
+void read_station_lines(FILE* f, StationEntry* st);

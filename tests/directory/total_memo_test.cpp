@@ -24,6 +24,7 @@
 #include "directory/total_probe.h"
 #include "directory/xml_walk.h"
 #include "platform/safe_files.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -66,10 +67,10 @@ protected:
         const TestRoot root;
         return read_total_memo(root.file("PopPageTotal.xml"), &n);
     }
-    int32_t probe(bool flash = false) {
+    uint16_t probe(bool flash = false) {
         const TestRoot root(kTestRoot, flash);
         start_stdout();
-        const int32_t pages = probe_page_total(root.dir, kUrl, "PopPageTotal.xml");
+        const uint16_t pages = probe_page_total(root.dir, kUrl, "PopPageTotal.xml");
         out = end_stdout();
         return pages;
     }
@@ -207,6 +208,21 @@ TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
     replace_content_keeping_identity(kTotal, renamed(with45()));
     EXPECT_EQ(probe(), 3);
     EXPECT_EQ(out, kProbeOut);
+}
+
+TEST_F(TotalMemo, PageTotalPast16BitsIsStoredAs65535) {
+    put_file(kTotal, with45());
+    ASSERT_EQ(memo_count(), 45);
+    std::string memo = slurp(kMemo);
+    // The memo's station count -> the page total stored (pages + 1, 16 bits).
+    for (const auto& [stations, stored] : {std::pair{1310660, 65534}, {1310680, 65535}, {1310681, 65535},
+                                           {1310700, 65535}, {INT32_MAX, 65535}}) {
+        for (int i = 0; i < 4; ++i) memo[28 + i] = static_cast<char>(stations >> (8 * i));
+        const uint32_t check = fnv1a32(memo.data(), 48);
+        for (int i = 0; i < 4; ++i) memo[48 + i] = static_cast<char>(check >> (8 * i));
+        put_file(kMemo, memo);
+        EXPECT_EQ(probe() + 1, stored) << stations;
+    }
 }
 
 // Runs the probe once with a memo beside the total file and once without;

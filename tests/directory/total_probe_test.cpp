@@ -23,11 +23,11 @@ protected:
     }
     void TearDown() override { clear_dir(kTestRoot); }
 
-    int32_t probe(const std::string& total) {
+    uint16_t probe(const std::string& total) {
         put_file(kTotal, total);
         const TestRoot root;
         start_stdout();
-        const int32_t pages = probe_page_total(root.dir, kTotalUrl, "PopPageTotal.xml");
+        const uint16_t pages = probe_page_total(root.dir, kTotalUrl, "PopPageTotal.xml");
         out = end_stdout();
         return pages;
     }

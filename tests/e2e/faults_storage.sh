@@ -217,4 +217,11 @@ all_well "exchange with room again"
 umount "$ROOT"
 umount "$EX"
 
+# --- Started with standard descriptors closed: nothing printed into a file -------
+for closed in 1 2 "0 1 2"; do
+  fresh_root
+  CLOSED=$closed all_well "closed $closed"
+  expect_eq "closed $closed: printed into" "" "$(grep -rlF -e 'argv[0]=' -e 'HTTP request sent' /tmp/hdd)"
+done
+
 finish

@@ -41,6 +41,7 @@ trap cleanup EXIT
 # $RC. With RUN_LIMIT set, the run is killed after that many seconds (a hang
 # shows as status 137). With RADIODIR_VALGRIND=1 the program runs under
 # valgrind memcheck; any error or block left at exit fails the script.
+# With CLOSED set ("1", "0 1 2"), those descriptors are closed instead.
 OUT=$WORK/stdout
 ERR=$WORK/stderr
 RC=0
@@ -53,7 +54,8 @@ run() {
   local limit=()
   [ -n "${RUN_LIMIT:-}" ] && limit=(timeout -s KILL "$RUN_LIMIT")
   RC=0
-  "${limit[@]}" "${EMU[@]}" "${VG[@]}" "$BIN" "$@" >"$OUT" 2>"$ERR" || RC=$?
+  (for fd in ${CLOSED:-}; do eval "exec $fd>&-"; done; exec "${limit[@]}" "${EMU[@]}" "${VG[@]}" "$BIN" "$@") \
+    >"$OUT" 2>"$ERR" || RC=$?
   if [ ${#VG[@]} -gt 0 ] && [ -s "$WORK/valgrind.log" ]; then
     fail "valgrind: radiodir $*"
     cat "$WORK/valgrind.log" >&2

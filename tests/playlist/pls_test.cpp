@@ -380,13 +380,18 @@ TEST_F(ParsePlsCached, NotAPlaylistIsRemoved) {
     EXPECT_FALSE(exists(file));
 }
 
-TEST_F(ParsePlsCached, NameTooLongFailsBeforeAnything) {
+TEST_F(ParsePlsCached, NameTooLongOrPathNotFromTheRootFailsBeforeAnything) {
     copy_text(station_page.pagefilename, std::string(90, 'p').c_str(), sizeof station_page.pagefilename);
     const Parsed p = run(station(1, kPath1), 0);
     EXPECT_EQ(p.ok, 0);
     EXPECT_EQ(p.count, 77);
     EXPECT_EQ(p.out, kEntry);  // no download, no read
     EXPECT_TRUE(zero_from(0));
+    for (const char* path : {"@other.host:8081/x.pls\n", ".evil.example/x.pls", "?id=5", "\n"}) {
+        const Parsed f = run(station(1, path), 1);  // the path would follow the host in the URL
+        EXPECT_EQ(f.ok, 0) << path;
+        EXPECT_EQ(f.out, kEntry) << path;
+    }
 }
 
 }  // namespace

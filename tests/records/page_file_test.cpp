@@ -266,16 +266,17 @@ TEST_F(PageFileTest, OverlongLinesAreCutToTheirFieldsWithoutShiftingOthers) {
     lines[6 - 1] = std::string(45, 'g');    // genrename[0] holds 39
     lines[45 - 1] = std::string(61, 't');   // tuneinpath holds 60
     lines[46 - 1] = std::string(39, 'G');   // genre: exactly full
-    lines[47 - 1] = std::string(300, 'n');  // name holds 149
+    lines[47 - 1] = std::string(1 << 20, 'n');  // name holds 149; the rest is skipped, not stored
     lines[48 - 1] = "42";
+    lines[49 - 1] = std::string(30, ' ') + "42";  // a number line is cut to 31 bytes
     lines[51 - 1] = "audio/mpeg";           // mt holds 9
     lines[204 - 1] = "1";
-    lines[205 - 1] = std::string(120, 'f');  // pagefilename holds 99
+    lines[205 - 1] = std::string(120, 'f');  // pagefilename holds 99, its echo the line's first 100 bytes
     put_page_lines(lines);
 
     start_stdout();
     ASSERT_EQ(read_page_file(&station_page), 1);
-    EXPECT_EQ(end_stdout(), "pagefilename line='" + std::string(120, 'f') + "\n'\npagefilename='" +
+    EXPECT_EQ(end_stdout(), "pagefilename line='" + std::string(100, 'f') + "'\npagefilename='" +
                                 std::string(99, 'f') + "'\n");
     const StationPage& r = station_page;
     EXPECT_EQ(std::string(r.prevpagehref), std::string(60, 'p'));
@@ -286,6 +287,7 @@ TEST_F(PageFileTest, OverlongLinesAreCutToTheirFieldsWithoutShiftingOthers) {
     EXPECT_EQ(std::string(r.stations[0].genre), std::string(39, 'G'));
     EXPECT_EQ(std::string(r.stations[0].name), std::string(149, 'n'));
     EXPECT_EQ(r.stations[0].lc, 42);
+    EXPECT_EQ(r.stations[0].used, 4);
     EXPECT_STREQ(r.stations[0].mt, "audio/mpe");
     EXPECT_EQ(r.stationtotal, 1);
     EXPECT_EQ(std::string(r.pagefilename), std::string(99, 'f'));
