@@ -35,7 +35,8 @@ const char kUsage[] =
     "root: the first time NAME is opened, created or moved into DIR, DIR and a\n"
     "      link to TARGET made at AWAY change places (DIR goes to AWAY).\n"
     "--delay MS waits that long between seeing NAME and swapping; --timeout SEC\n"
-    "(default 30) ends the watch; --ready FILE is created once it is watching.\n"
+    "(default 30) ends the watch; --ready FILE (a file or a FIFO) is created, or\n"
+    "written, with the line \"watching\" once it is watching.\n"
     "Each swap is reported on standard error, the count at the end.\n";
 
 timespec start;
@@ -90,7 +91,10 @@ int main(int argc, char** argv) {
     if (sfd < 0 || ifd < 0 || inotify_add_watch(ifd, dir.c_str(), mask | IN_ONLYDIR) < 0)
         return fail("cannot watch", dir);
     if (symlink(target.c_str(), link.c_str()) != 0) return fail("cannot make the link", link);
-    if (ready != nullptr) close(open(ready, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (ready != nullptr) {  // a line, so that a FIFO's reader needs no end of file
+        const int fd = open(ready, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 || write(fd, "watching\n", 9) != 9 || close(fd) != 0) return fail("cannot write", ready);
+    }
 
     int swaps = 0;
     bool done = false;
@@ -117,8 +121,9 @@ int main(int argc, char** argv) {
             if (root_mode) {
                 if (renameat2(AT_FDCWD, dir.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) != 0)
                     return fail("cannot exchange", dir);
-                std::fprintf(stderr, "linkswap: %.3f ms: %s seen; %.3f ms: %s swapped for a link to %s (moved to %s)\n",
-                             seen, name.c_str(), elapsed_ms(), dir.c_str(), target.c_str(), link.c_str());
+                std::fprintf(stderr, "linkswap: %.3f ms: %s seen; %.3f ms: %s swapped for a link to %s",
+                             seen, name.c_str(), elapsed_ms(), dir.c_str(), target.c_str());
+                std::fprintf(stderr, " (moved to %s)\n", link.c_str());
                 done = true;
             } else {
                 if (rename(link.c_str(), path.c_str()) != 0) return fail("cannot rename over", path);
