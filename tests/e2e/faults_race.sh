@@ -61,7 +61,7 @@ swapped() { local l; while read -r l; do [[ $l == *swapped* ]] && return 0; done
 # What each race's try starts from, besides a fresh storage root and the
 # planted directory: the page cached; another run holding the lock until
 # the attacker has struck (at most 3 s); the page trickling in.
-HOLDER= FAULTED=0
+HOLDER='' FAULTED=0
 hold_lock() {
   flock "$ROOT/.lock" bash -c 'echo held >"$1"; for i in $(seq 300); do grep -qs swapped "$2" && break; sleep 0.01; done' \
     _ "$READY" "$ATTACK_LOG" &
@@ -78,7 +78,7 @@ race() {
   cp "$PAGE1" "$EX/outfile_1"
   for ((try = 1; try <= TRIES; try++)); do
     fresh_root
-    [ ! -e "$AWAY" ] && [ ! -L "$AWAY" ] || rm -rf "$AWAY"
+    rm -rf "$AWAY"
     plant
     : >"$ATTACK_LOG"
     $setup
@@ -87,9 +87,13 @@ race() {
     stop_attack
     [ -z "$HOLDER" ] || wait "$HOLDER"
     [ "$FAULTED" = 0 ] || dirsim_ctl clear
-    HOLDER= FAULTED=0
+    HOLDER='' FAULTED=0
     after=$(outside)
-    swapped && swaps=$((swaps + 1))
+    if swapped; then
+      swaps=$((swaps + 1))
+    elif [ $((try - swaps)) = 1 ]; then   # the first try without one
+      echo "$target, try $try: no swap; the run gave status $RC: $(messages); $(paste -sd '|' "$ATTACK_LOG")" >&2
+    fi
     if [ "$after" != "$BEFORE" ]; then
       wins=$((wins + 1))
       if [ "$wins" = 1 ]; then
