@@ -12,6 +12,7 @@ TOOLS=${RADIODIR_TOOLS:?RADIODIR_TOOLS is not set}
 SRC=${RADIODIR_SRC:?RADIODIR_SRC is not set}
 read -r -a EMU <<<"${RADIODIR_EMULATOR:-}"
 WORK=$(mktemp -d /tmp/e2e.XXXXXX)
+chmod 755 "$WORK"  # test downloaders, run as the downloader's user, read their bodies here
 EXP=$SRC/tests/e2e/expected
 EX=/tmp/hdd/root          # exchange directory
 ROOT=/tmp/hdd/root/irf    # disk storage root
