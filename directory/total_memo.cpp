@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "build_settings.h"
 #include "directory/xml_walk.h"
+#include "platform/cache.h"
 #include "platform/safe_files.h"
 #include "platform/text.h"
 
@@ -95,8 +95,7 @@ bool read_total_memo(const RootFile& total, int32_t* count, bool standalone) {
     unsigned char bytes[kMemoSize + 1];  // one byte more shows a memo too long
     const ssize_t got = read(fd, bytes, sizeof bytes);
     struct stat st;
-    const bool fresh = fstat(fd, &st) == 0 &&
-                       (RADIODIR_CACHE_MAX_AGE == 0 || time(nullptr) - st.st_mtime <= time_t{RADIODIR_CACHE_MAX_AGE});
+    const bool fresh = fstat(fd, &st) == 0 && young_enough(st.st_mtime, kCacheMaxAge);
     close(fd);
     if (got != static_cast<ssize_t>(kMemoSize) || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 ||
         get(bytes + kCheckAt, 4) != check_value(bytes))

@@ -87,13 +87,15 @@ void mark_used(const RootFile& file) {
 
 }  // namespace
 
-bool cached_copy_usable(const RootFile& file, uint32_t cap) {
+bool young_enough(time_t mtime, uint32_t max_age) { return max_age == 0 || time(nullptr) - mtime <= time_t{max_age}; }
+
+bool cached_copy_usable(const RootFile& file, uint32_t cap, uint32_t max_age) {
     const int fd = open_regular(file.root->fd, file.name);
     if (fd < 0) return false;
     char first;
     struct stat st;
     const bool fits = read(fd, &first, 1) == 1 && fstat(fd, &st) == 0 && st.st_size <= static_cast<off_t>(cap) &&
-                      (RADIODIR_CACHE_MAX_AGE == 0 || time(nullptr) - st.st_mtime <= time_t{RADIODIR_CACHE_MAX_AGE});
+                      young_enough(st.st_mtime, max_age);
     close(fd);
     return fits;
 }

@@ -6,7 +6,11 @@
 
 #include <cstdint>
 
+#include "build_settings.h"
 #include "platform/storage_root.h"
+
+// The longest a cached copy is used, in seconds (0: no limit).
+inline constexpr uint32_t kCacheMaxAge = RADIODIR_CACHE_MAX_AGE;
 
 // A command's lines on the road. Each format takes the URL and the cache
 // path, in that order (a format may name them "%2$s" and "%1$s"); null
@@ -21,9 +25,12 @@ enum class CacheOutcome : uint8_t { kReused, kFetched, kFailed };
 
 // Is `file` a copy to reuse: a regular file reached without a symbolic
 // link, with a first byte to read, no more than `cap` bytes (the download
-// cap of its kind: a longer file never came from a download) and, when the
-// build sets a maximum age, no older than that?
-bool cached_copy_usable(const RootFile& file, uint32_t cap);
+// cap of its kind: a longer file never came from a download) and modified
+// no more than `max_age` seconds ago (0: any age)?
+bool cached_copy_usable(const RootFile& file, uint32_t cap, uint32_t max_age = kCacheMaxAge);
+// Was a file modified at `mtime` modified no more than `max_age` seconds ago
+// (0: any age)?
+bool young_enough(time_t mtime, uint32_t max_age);
 
 // Reuses the copy at `file` ("<path> is exist" printed) or downloads `url`
 // into it (download.h; whatever stood there goes first). `companion`, when

@@ -313,6 +313,12 @@ TEST(CachedCopyUsable, AFileWithContentWithinTheCapAndNothingElse) {
     EXPECT_FALSE(cached_copy_usable(file_in(root, "big.pls"), 10));  // 11 bytes
     EXPECT_FALSE(cached_copy_usable(file_in(root, "link.html"), 5));
     EXPECT_FALSE(cached_copy_usable(file_in(root, "."), 5));
+    // A vendor's maximum age: a copy modified longer ago is not reused.
+    const timespec old_times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "one.pls").c_str(), old_times, 0), 0);
+    EXPECT_TRUE(cached_copy_usable(file_in(root, "one.pls"), 5, 3601));
+    EXPECT_FALSE(cached_copy_usable(file_in(root, "one.pls"), 5, 3599));
+    EXPECT_TRUE(cached_copy_usable(file_in(root, "one.pls"), 5, 0));
     // A question only: nothing is removed.
     EXPECT_EQ(list_dir(dir.path()),
               (std::vector<std::string>{"big.pls", "empty.html", "full.html", "link.html", "one.pls"}));
