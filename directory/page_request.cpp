@@ -22,7 +22,8 @@ constexpr char kSGenre[] = "sgenre=";
 
 bool is_search(const char* pageHref, const char* SearchKey) {
     if (SearchKey == nullptr || SearchKey[0] == '\0' || std::strcmp(SearchKey, "0") == 0) return false;
-    return pageHref == nullptr || std::strstr(pageHref, "&s=") == nullptr;
+    const char* at = nullptr;
+    return pageHref == nullptr || VxStrFind(pageHref, "&s=", &at) < 0;
 }
 
 // Appends `text` to the path with every "/" made "_", so that no genre or
@@ -59,7 +60,8 @@ PlanResult plan_page_query(PageQuery* q, const char* pageHref, const char* Searc
     bool fits = true;
     if (q->has_genre) {
         copy_text(q->genre, sgenre + sizeof kSGenre - 1, sizeof q->genre);
-        if (char* end = std::strstr(q->genre, "&startat=")) *end = '\0';
+        const char* end = nullptr;
+        if (VxStrFind(q->genre, "&startat=", &end) >= 0) q->genre[end - q->genre] = '\0';
         fits &= append_name_part(prefix, sizeof prefix, q->genre);
         q->mode = kModeGenre;
         q->pagenum = 1;
@@ -98,7 +100,8 @@ void page_nav_links(const PageQuery* q, uint16_t pagetotal, char (&prev)[61], ch
         return;
     }
     // The link up to and including "startat=", then the new offset.
-    const char* at = std::strstr(q->link, kStartAt);
+    const char* at = nullptr;
+    VxStrFind(q->link, kStartAt, &at);
     const int keep = static_cast<int>(at - q->link) + static_cast<int>(sizeof kStartAt - 1);
     const int offset = q->offset;
     const int prev_offset = offset - kPageSize < 0 ? 0 : offset - kPageSize;

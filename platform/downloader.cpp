@@ -2,9 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -34,6 +34,20 @@ namespace {
 // progress output when that goes to a log file already larger than the cap.
 constexpr long kWatchTickMs = 10;
 
+// The downloader's user and group, and no others. The child is one thread:
+// the system calls themselves change its ids (the C library's wrappers bring
+// in their machinery for every thread of a process). Where 16-bit ids came
+// first (ARM), the 32-bit calls have their own names.
+bool become_downloader() {
+#ifdef SYS_setuid32
+    return syscall(SYS_setgroups32, 0, nullptr) == 0 && syscall(SYS_setgid32, RADIODIR_DOWNLOADER_GID) == 0 &&
+           syscall(SYS_setuid32, RADIODIR_DOWNLOADER_UID) == 0;
+#else
+    return syscall(SYS_setgroups, 0, nullptr) == 0 && syscall(SYS_setgid, RADIODIR_DOWNLOADER_GID) == 0 &&
+           syscall(SYS_setuid, RADIODIR_DOWNLOADER_UID) == 0;
+#endif
+}
+
 // In the child, before exec: its own process group (so that it can be
 // killed with whatever it starts), death with the program, so that a run
 // killed by the interface does not leave a downloader writing on, and the
@@ -42,9 +56,7 @@ void prepare_child(pid_t parent, const sigset_t* mask, bool unprivileged) {
     (void)setpgid(0, 0);
     (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(-1);  // the program is gone already
-    if (unprivileged && (setgroups(0, nullptr) != 0 || setgid(RADIODIR_DOWNLOADER_GID) != 0 ||
-                         setuid(RADIODIR_DOWNLOADER_UID) != 0))
-        _exit(-1);
+    if (unprivileged && !become_downloader()) _exit(-1);
     (void)prctl(PR_SET_PDEATHSIG, SIGKILL);  // a change of user clears it
     (void)sigprocmask(SIG_SETMASK, mask, nullptr);
 }
