@@ -17,7 +17,8 @@ extern const char* const wget_args[kWgetSlots];
 // on it may not grow past `cap` bytes (0: no cap). Past either, the child
 // and every process it started are killed. 1 when it exited with code 0;
 // 0 otherwise ("exec ... failed" is printed for a non-zero exit code;
-// nothing for a signal, a failed fork or a program killed by the watch).
+// nothing for a signal, a failed fork or a program killed by the watch; a
+// signal that the watch did not send is named in a trace datagram).
 int ExecvCmd(int count, const char* const* vec, int out_fd = -1, uint32_t cap = 0);
 
 // Seconds a download may take: kDownloadDeadlineSec, or less when the
