@@ -123,9 +123,10 @@ bool watch(pid_t child, const sigset_t* chld, const ChildWatch& w) {
     }
 }
 
-// The child's wait status, once it has ended or been killed with its group;
-// false when there was no child.
-bool run_watched(const char* const* vec, const ChildWatch& w, int* status) {
+// The child's wait status, once it has ended or been killed with its group,
+// and whether it ended by itself (the watch did not kill it); false when
+// there was no child.
+bool run_watched(const char* const* vec, const ChildWatch& w, int* status, bool* ended) {
     // SIGCHLD held back, so that the child's end can be waited for with a
     // time-out; its disposition must not be "ignore" (inherited from the
     // caller), or the child would be reaped behind the program's back.
@@ -151,12 +152,12 @@ bool run_watched(const char* const* vec, const ChildWatch& w, int* status) {
     bool ran = false;
     if (child > 0) {
         (void)setpgid(child, child);  // done by both, whichever comes first
-        const bool ended = watch(child, &chld, w);
+        *ended = watch(child, &chld, w);
         // The group goes in any case: what the downloader started must not
         // write on after it. The child is not reaped yet, so its process
         // group cannot be anybody else's.
         (void)kill(-child, SIGKILL);
-        if (!ended) (void)kill(child, SIGKILL);
+        if (!*ended) (void)kill(child, SIGKILL);
         pid_t r;
         do {
             r = waitpid(child, status, 0);
@@ -167,6 +168,29 @@ bool run_watched(const char* const* vec, const ChildWatch& w, int* status) {
     (void)sigaction(SIGCHLD, &old_action, nullptr);
     (void)sigprocmask(SIG_SETMASK, &old_mask, nullptr);
     return ran;
+}
+
+// A downloader that dies by a signal the program did not send has crashed
+// (a BusyBox wget built without its time-out option does so on "-T"), or
+// someone else killed it: one more datagram names the signal. The numbers
+// differ between architectures, so the names are looked up by constant.
+constexpr int kSignalTraceLine = 98;
+void trace_signal(int sig) {
+    static const struct {
+        int sig;
+        char name[5];
+    } kNames[] = {
+        {SIGHUP, "HUP"},   {SIGINT, "INT"},   {SIGQUIT, "QUIT"}, {SIGILL, "ILL"},   {SIGTRAP, "TRAP"},
+        {SIGABRT, "ABRT"}, {SIGBUS, "BUS"},   {SIGFPE, "FPE"},   {SIGKILL, "KILL"}, {SIGUSR1, "USR1"},
+        {SIGSEGV, "SEGV"}, {SIGUSR2, "USR2"}, {SIGPIPE, "PIPE"}, {SIGALRM, "ALRM"}, {SIGTERM, "TERM"},
+        {SIGXCPU, "XCPU"}, {SIGXFSZ, "XFSZ"}, {SIGSYS, "SYS"},
+    };
+    for (const auto& n : kNames) {
+        if (n.sig != sig) continue;
+        udp_log("ExecvCmd", kSignalTraceLine, kSrcLogic, "downloader killed by signal %d (SIG%s)", sig, n.name);
+        return;
+    }
+    udp_log("ExecvCmd", kSignalTraceLine, kSrcLogic, "downloader killed by signal %d", sig);
 }
 
 }  // namespace
@@ -192,8 +216,11 @@ int ExecvCmd(int count, const char* const* vec, const ChildWatch& limits) {
     std::fflush(nullptr);
 
     int status = 0;
+    bool ended = false;
     // No child, or one ended by a signal (ours or another): nothing printed.
-    if (!run_watched(vec, limits, &status) || !WIFEXITED(status)) return 0;
+    if (!run_watched(vec, limits, &status, &ended)) return 0;
+    if (WIFSIGNALED(status) && ended) trace_signal(WTERMSIG(status));
+    if (!WIFEXITED(status)) return 0;
     if (WEXITSTATUS(status) == 0) return 1;
     std::printf("exec ");
     for (int i = 0; vec[i] != nullptr; ++i) std::printf("%s ", vec[i]);

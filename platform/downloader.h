@@ -25,7 +25,7 @@ struct ChildWatch {
 // or not, ends with it (the program is their subreaper). 1 when it exited
 // with code 0; 0 otherwise ("exec ... failed" is printed for a non-zero
 // exit code; nothing for a signal, a failed fork or a program killed by the
-// watch).
+// watch; a signal that the watch did not send is named in a trace datagram).
 int ExecvCmd(int count, const char* const* vec, const ChildWatch& watch = {-1, 0, false});
 
 // Seconds a download may take: kDownloadDeadlineSec, or less when the

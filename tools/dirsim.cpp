@@ -33,6 +33,7 @@ namespace {
 const char kUsage[] =
     "usage: dirsim [--port N] [--bind ADDR] [--data FILE | --generate N] [--log FILE]\n"
     "              [--ready FILE] [--key KEY]... [--fault KIND:MATCH[:N]]...\n"
+    "              [--legacy-host NAME] [--keyed-host NAME]\n"
     "              [--dump QUERY] [--help]\n"
     "Serves the directory service that radiodir fetches from, over HTTP on a\n"
     "loopback address. The host is told by the Host header (a \":port\" suffix\n"
@@ -60,6 +61,9 @@ const char kUsage[] =
     "  --log FILE        append \"METHOD HOST PATH?QUERY STATUS\" per request\n"
     "                    (host without its port, target as received), flushed\n"
     "  --ready FILE      create FILE once the port is listening\n"
+    "  --legacy-host NAME, --keyed-host NAME\n"
+    "                    serve under a vendor's host names (RADIODIR_LEGACY_HOST,\n"
+    "                    RADIODIR_KEYED_HOST of its build) instead of the two above\n"
     "  --key KEY         accepted developer key (repeatable; without any, the\n"
     "                    program's built-in key Lq3Vt8Nw5Rz1Hk6P)\n"
     "  --fault RULE      make matching requests fail (repeatable), see below\n"
@@ -434,6 +438,8 @@ bool parse_fault(const std::string& rule, Fault* f) {
 struct Server {
     std::vector<Station> stations;
     std::set<std::string> keys;
+    std::string legacy_host = "yp.shoutcast.com";
+    std::string keyed_host = "api.shoutcast.com";
     std::mutex mu;  // faults, log
     std::vector<Fault> faults;
     FILE* log = nullptr;
@@ -470,7 +476,7 @@ struct Server {
     }
 
     Answer answer(const std::string& host, const std::string& path, const Params& p) {
-        if (host == "yp.shoutcast.com") {
+        if (host == legacy_host) {
             if (path == "/sbin/newxml.phtml") return listing(stations, p, true, true);
             if (path == "/sbin/tunein-station.pls") {
                 const std::string* k = param(p, "k");
@@ -478,7 +484,7 @@ struct Server {
                     return Answer{401, "text/xml", error_xml(401, "Unauthorized", "Invalid developer key")};
                 return playlist(stations, p);
             }
-        } else if (host == "api.shoutcast.com") {
+        } else if (host == keyed_host) {
             const bool genre = path == "/legacy/genresearch";
             const bool search = path == "/legacy/stationsearch";
             if (genre || search) {
@@ -651,6 +657,10 @@ int main(int argc, char** argv) {
             ready_path = value();
         } else if (a == "--key") {
             srv.keys.insert(value());
+        } else if (a == "--legacy-host") {
+            srv.legacy_host = lower(value());
+        } else if (a == "--keyed-host") {
+            srv.keyed_host = lower(value());
         } else if (a == "--fault") {
             Fault f;
             if (!parse_fault(value(), &f)) usage_error("bad fault " + std::string(argv[i]));

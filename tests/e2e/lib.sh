@@ -4,13 +4,16 @@
 #
 # Environment from CTest: RADIODIR_BIN (the program), RADIODIR_TOOLS (built
 # tools: dirsim, udplog), RADIODIR_SRC (the checkout), RADIODIR_EMULATOR
-# (prefix such as qemu-mipsel for a cross build; usually empty).
+# (prefix such as qemu-mipsel for a cross build; usually empty),
+# RADIODIR_DOWNLOADER (what tools/sandbox put at /sbin/wget: "gnu", the
+# default, or "busybox"; checks of GNU wget's own behaviour look at it).
 set -uo pipefail
 
 BIN=${RADIODIR_BIN:?RADIODIR_BIN is not set}
 TOOLS=${RADIODIR_TOOLS:?RADIODIR_TOOLS is not set}
 SRC=${RADIODIR_SRC:?RADIODIR_SRC is not set}
 read -r -a EMU <<<"${RADIODIR_EMULATOR:-}"
+DOWNLOADER=${RADIODIR_DOWNLOADER:-gnu}
 WORK=$(mktemp -d /tmp/e2e.XXXXXX)
 chmod 755 "$WORK"  # test downloaders, run as the downloader's user, read their bodies here
 EXP=$SRC/tests/e2e/expected

@@ -7,6 +7,7 @@
 #include "platform/downloader.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -114,15 +115,25 @@ TEST_F(ExecvCmdTest, NonZeroExitFailsAndKeepsWhatWasWritten) {
     expect_no_child_left();
 }
 
-TEST_F(ExecvCmdTest, KilledBySignalFailsSilently) {
-    const std::string prog = script("killed-wget", "printf 'half' >\"$8\"\nkill -KILL $$\n");
-    std::vector<const char*> vec = vector_for(prog);
-
-    StdoutCapture cap;
-    const int r = ExecvCmd(kWgetSlots, vec.data());
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(cap.text(), kUrl + "\n");
-    expect_no_child_left();
+TEST_F(ExecvCmdTest, KilledByItsOwnSignalFailsWithADatagramNamingIt) {
+    // A downloader that crashes, or that someone else kills: nothing on
+    // standard output, one datagram after the argument dump.
+    for (const char* sig : {"KILL", "SEGV"}) {
+        SCOPED_TRACE(sig);
+        const std::string body = std::string("ulimit -c 0\nprintf 'half' >\"$8\"\nkill -") + sig + " $$\n";
+        std::vector<const char*> vec = vector_for(script(std::string("killed-") + sig, body));
+        DatagramSink sink;
+        StdoutCapture cap;
+        const int r = ExecvCmd(kWgetSlots, vec.data());
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(cap.text(), kUrl + "\n");
+        const int number = std::string(sig) == "KILL" ? SIGKILL : SIGSEGV;
+        const std::vector<std::string> got = sink.drain();
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[1], "\t\t\t\t\t\t\t\tpatch_Zorv_getlpls[0098] : ExecvCmd\ndownloader killed by signal " +
+                              std::to_string(number) + " (SIG" + sig + ")");
+        expect_no_child_left();
+    }
 }
 
 TEST_F(ExecvCmdTest, ProgramThatCannotRunFailsWithTheExecLine) {
@@ -174,11 +185,13 @@ TEST_F(ExecvCmdTest, WhatTheDownloaderStartedEndsWithIt) {
         SCOPED_TRACE(c.name);
         std::vector<const char*> vec = vector_for(script(c.name, c.body));
         const int out_fd = open(out_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        DatagramSink sink;
         StdoutCapture cap;
         const int r = ExecvCmd(kWgetSlots, vec.data(), {out_fd, c.cap, false});
         close(out_fd);
         EXPECT_EQ(r, c.status);
         EXPECT_EQ(cap.text(), kUrl + "\n");  // killed or exited 0: no "exec ... failed"
+        EXPECT_EQ(sink.drain().size(), 1u);  // and no datagram of a signal
         expect_no_child_left();
         const std::string helper = read_bytes(out_ + ".helper");
         ASSERT_FALSE(helper.empty());
