@@ -87,7 +87,9 @@ void mark_used(const RootFile& file) {
 
 }  // namespace
 
-bool young_enough(time_t mtime, uint32_t max_age) { return max_age == 0 || time(nullptr) - mtime <= time_t{max_age}; }
+bool young_enough(time_t mtime, uint32_t max_age) {
+    return max_age == 0 || int64_t{time(nullptr)} - int64_t{mtime} <= int64_t{max_age};
+}
 
 bool cached_copy_usable(const RootFile& file, uint32_t cap, uint32_t max_age) {
     const int fd = open_regular(file.root->fd, file.name);
