@@ -84,20 +84,10 @@ bool download_to(const RootFile& file, const char* url, uint32_t cap) {
 }
 
 bool is_cache_name(const char* name) {
-    static const char* const kEndings[] = {".html", ".xml", ".pls"};
-    const size_t len = std::strlen(name);
-    for (const char* ending : kEndings) {
-        const size_t n = std::strlen(ending);
-        if (len > n && std::memcmp(name + len - n, ending, n) == 0) return true;
-    }
-    return false;
+    return ends_with(name, ".html") || ends_with(name, ".xml") || ends_with(name, ".pls");
 }
 
-bool is_download_mark(const char* name) {
-    const size_t len = std::strlen(name);
-    const size_t slen = sizeof kMarkSuffix - 1;
-    return len > slen && std::strcmp(name + len - slen, kMarkSuffix) == 0;
-}
+bool is_download_mark(const char* name) { return ends_with(name, kMarkSuffix); }
 
 void clear_interrupted_download(int root, const char* mark) {
     char name[kRootPathSize];

@@ -1,6 +1,5 @@
 #include "platform/run_lock.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -70,19 +69,6 @@ bool wait_for_lock(int fd) {
 bool answer_temp(const char* name) {
     return is_temp_name(name) && std::strncmp(name, "outfile_", 8) == 0 && name[8] >= '1' && name[8] <= '3' &&
            std::strncmp(name + 9, ".tmp", 4) == 0;
-}
-
-// Each name in the directory open on `dir` (its own descriptor is taken).
-template <typename F>
-void for_each_name(int dir, F f) {
-    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (d == nullptr) {
-        if (fd >= 0) close(fd);
-        return;
-    }
-    while (const dirent* e = readdir(d)) f(e->d_name);
-    closedir(d);
 }
 
 // What a run killed before it could finish leaves behind: a download of

@@ -1,6 +1,5 @@
 #include "platform/safe_files.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -59,17 +58,13 @@ uint32_t temp_tag() {
 // most, never through a link.
 bool remove_tree(int dir, const char* name, int depth) {
     if (unlinkat(dir, name, AT_REMOVEDIR) == 0 || errno == ENOENT) return true;
-    const int fd = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* d = fd >= 0 && depth > 0 ? fdopendir(fd) : nullptr;
-    if (d == nullptr) {
-        if (fd >= 0) close(fd);
-        return false;
-    }
-    while (const dirent* e = readdir(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        if (unlinkat(fd, e->d_name, 0) != 0 && !remove_tree(fd, e->d_name, depth - 1)) break;
-    }
-    closedir(d);
+    const int fd = depth > 0 ? openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (fd < 0) return false;
+    for_each_name(fd, [fd, depth](const char* entry) {
+        if (std::strcmp(entry, ".") != 0 && std::strcmp(entry, "..") != 0 && unlinkat(fd, entry, 0) != 0)
+            (void)remove_tree(fd, entry, depth - 1);
+    });
+    close(fd);
     return unlinkat(dir, name, AT_REMOVEDIR) == 0;
 }
 
@@ -104,19 +99,9 @@ bool clear_name(int dir, const char* name) {
 }
 
 void remove_files_with_suffix(int dir, const char* suffix) {
-    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (d == nullptr) {
-        if (fd >= 0) close(fd);
-        return;
-    }
-    const size_t slen = std::strlen(suffix);
-    while (const dirent* e = readdir(d)) {
-        const size_t nlen = std::strlen(e->d_name);
-        if (nlen <= slen || std::memcmp(e->d_name + nlen - slen, suffix, slen) != 0) continue;
+    for_each_name(dir, [dir, suffix](const char* name) {
         struct stat st;
-        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        (void)unlinkat(fd, e->d_name, 0);
-    }
-    closedir(d);
+        if (ends_with(name, suffix) && fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            remove_file(dir, name);
+    });
 }

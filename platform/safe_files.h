@@ -4,7 +4,9 @@
 // directory descriptor (`dir`): the storage root's, or AT_FDCWD for a path.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -38,6 +40,20 @@ void remove_file(int dir, const char* name);
 // deep). True when the name is free.
 inline constexpr int kClearDepth = 16;
 bool clear_name(int dir, const char* name);
+// Calls `f` with each name in the directory open on `dir` (read through a
+// descriptor of its own, so `dir` stays as it was); nothing when it cannot
+// be read.
+template <typename F>
+void for_each_name(int dir, F f) {
+    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (d == nullptr) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    while (const dirent* e = readdir(d)) f(e->d_name);
+    closedir(d);
+}
 // Removes every regular file directly in `dir` whose name ends in `suffix`;
 // links, subdirectories and their contents are left alone.
 void remove_files_with_suffix(int dir, const char* suffix);

@@ -60,6 +60,12 @@ bool format_text(char* dst, size_t size, const char* fmt, ...) {
     return n >= 0 && static_cast<size_t>(n) < size;
 }
 
+bool ends_with(const char* text, const char* ending) {
+    const size_t len = std::strlen(text);
+    const size_t n = std::strlen(ending);
+    return len > n && std::memcmp(text + len - n, ending, n) == 0;
+}
+
 uint16_t atoi_u16(const char* text) {
     const char* c = text;
     while (*c == ' ' || (*c >= '\t' && *c <= '\r')) ++c;

@@ -21,6 +21,9 @@ bool copy_text(char* dst, const char* src, size_t size);
 bool append_text(char* dst, const char* src, size_t size);
 bool format_text(char* dst, size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 
+// Does `text` end in `ending`, with at least one byte before it?
+bool ends_with(const char* text, const char* ending);
+
 // The C library's atoi as the device computes it (32-bit long: values beyond
 // its range saturate), kept in 16 bits.
 uint16_t atoi_u16(const char* text);
