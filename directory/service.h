@@ -8,8 +8,8 @@
 #include "build_settings.h"
 
 // Set at build time (RADIODIR_LEGACY_HOST, RADIODIR_KEYED_HOST).
-inline constexpr const char kLegacyHost[] = RADIODIR_LEGACY_HOST;  // listings and playlists
-inline constexpr const char kKeyedHost[] = RADIODIR_KEYED_HOST;    // keyed queries
+inline constexpr const char kLegacyHost[] = RADIODIR_LEGACY_HOST;  // playlists, and listings asked without a key
+inline constexpr const char kKeyedHost[] = RADIODIR_KEYED_HOST;    // listings and searches with a key
 
 inline constexpr int kPageSize = 20;
 inline constexpr int kUrlSize = 256;

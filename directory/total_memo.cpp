@@ -84,7 +84,7 @@ void write_memo(const RootFile& total, const Memo& m) {
 
 bool total_memo_file(RootFile* memo, const RootFile& total) {
     char name[kRootPathSize];
-    return format_text(name, sizeof name, "%s%s", total.name, kMemoSuffix) && root_file(memo, *total.root, name);
+    return format_text(name, sizeof name, "%s%s", total.name, kCompanionSuffix) && root_file(memo, *total.root, name);
 }
 
 bool read_total_memo(const RootFile& total, int32_t* count, bool standalone) {

@@ -17,9 +17,8 @@
 
 #include "platform/storage_root.h"
 
-inline constexpr char kMemoSuffix[] = ".count";
-
-// The memo of `total`; false when its name does not fit.
+// The memo of `total`: its companion (platform/cache.h), which goes with it;
+// false when its name does not fit.
 bool total_memo_file(RootFile* memo, const RootFile& total);
 
 // True with *count set when the memo of `total` is intact and describes the

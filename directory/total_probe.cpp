@@ -27,7 +27,7 @@ uint16_t probe_page_total(const StorageDir& root, const char* total_url, const c
         std::printf("%s is exist\n", memo.path);
         counted = true;
     } else {
-        if (reuse_or_fetch(total, total_url, kTotalCap, kTotalLines, memo.name) == CacheOutcome::kFailed) return 0;
+        if (reuse_or_fetch(total, total_url, kTotalCap, kTotalLines) == CacheOutcome::kFailed) return 0;
         counted = count_total_stations_memo(total, &stations);
         if (!counted) std::printf("Can't open the file:%s\n", total.path);
         // The flash keeps the count, not the listing.

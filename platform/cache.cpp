@@ -1,6 +1,5 @@
 #include "platform/cache.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,12 +10,18 @@
 #include "build_settings.h"
 #include "platform/download.h"
 #include "platform/safe_files.h"
+#include "platform/text.h"
 
 namespace {
 
 constexpr uint64_t kBudgetBytes = uint64_t{RADIODIR_CACHE_BUDGET_MB} * 1024 * 1024;
 constexpr int kOldest = 32;  // files evicted per look at the directory
 constexpr int kLooks = 4;    // looks per run: a crowded disk is trimmed over several runs
+
+void remove_companion(int root, const char* name) {
+    char companion[kRootPathSize + sizeof kCompanionSuffix];
+    if (format_text(companion, sizeof companion, "%s%s", name, kCompanionSuffix)) remove_file(root, companion);
+}
 
 struct Candidate {
     time_t used;
@@ -40,21 +45,13 @@ void keep_if_older(Candidate (&oldest)[kOldest], int* found, time_t used, const 
 uint64_t look(int root, time_t entered, Candidate (&oldest)[kOldest], int* found) {
     uint64_t bytes = 0;
     *found = 0;
-    const int fd = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (d == nullptr) {
-        if (fd >= 0) close(fd);
-        return 0;
-    }
-    while (const dirent* e = readdir(d)) {
+    for_each_name(root, [&](const char* name) {
         struct stat st;
-        if (!is_cache_name(e->d_name) || fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-            continue;
+        if (!is_cache_name(name) || fstatat(root, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            return;
         bytes += static_cast<uint64_t>(st.st_size);
-        if (st.st_atime < entered && std::strlen(e->d_name) < kRootPathSize)
-            keep_if_older(oldest, found, st.st_atime, e->d_name);
-    }
-    closedir(d);
+        if (st.st_atime < entered && std::strlen(name) < kRootPathSize) keep_if_older(oldest, found, st.st_atime, name);
+    });
     return bytes;
 }
 
@@ -69,9 +66,7 @@ void keep_within_budget(const StorageDir& root) {
             struct stat st;
             if (fstatat(root.fd, oldest[i].name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             remove_file(root.fd, oldest[i].name);
-            char memo[kRootPathSize + 8];
-            std::snprintf(memo, sizeof memo, "%s.count", oldest[i].name);
-            remove_file(root.fd, memo);
+            remove_companion(root.fd, oldest[i].name);
             bytes -= static_cast<uint64_t>(st.st_size);
         }
         if (bytes <= kBudgetBytes || found < kOldest) return;
@@ -102,8 +97,7 @@ bool cached_copy_usable(const RootFile& file, uint32_t cap, uint32_t max_age) {
     return fits;
 }
 
-CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap, const CacheLines& lines,
-                            const char* companion) {
+CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap, const CacheLines& lines) {
     const int root = file.root->fd;
     if (lines.looking != nullptr) std::printf(lines.looking, url, file.path);
     if (cached_copy_usable(file, cap)) {
@@ -111,13 +105,13 @@ CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap,
         mark_used(file);
         return CacheOutcome::kReused;
     }
-    if (companion != nullptr) remove_file(root, companion);
+    remove_companion(root, file.name);
     if (lines.fetching != nullptr) std::printf(lines.fetching, url, file.path);
     if (download_to(file, url, cap)) {
         if (!file.root->flash) keep_within_budget(*file.root);
         return CacheOutcome::kFetched;
     }
-    if (companion != nullptr) remove_file(root, companion);
+    remove_companion(root, file.name);
     std::printf(lines.failed, file.path);
     return CacheOutcome::kFailed;
 }

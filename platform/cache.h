@@ -21,6 +21,11 @@ struct CacheLines {
     const char* failed;    // after a failed download (the path alone)
 };
 
+// A cached copy may have a companion beside it, a small file that describes
+// it (a total file's count memo), named after it with this suffix. It goes
+// whenever its copy is fetched anew, fails to download or is evicted.
+inline constexpr char kCompanionSuffix[] = ".count";
+
 enum class CacheOutcome : uint8_t { kReused, kFetched, kFailed };
 
 // Is `file` a copy to reuse: a regular file reached without a symbolic
@@ -33,11 +38,9 @@ bool cached_copy_usable(const RootFile& file, uint32_t cap, uint32_t max_age = k
 bool young_enough(time_t mtime, uint32_t max_age);
 
 // Reuses the copy at `file` ("<path> is exist" printed) or downloads `url`
-// into it (download.h; whatever stood there goes first). `companion`, when
-// not null, names a file that describes the copy (a count memo): it goes
-// whenever the copy is fetched anew or the download fails. A copy reused or
+// into it (download.h; whatever stood there goes first, and its companion
+// with it, whether the download succeeds or not). A copy reused or
 // fetched counts as used now; after a download on the disk, the cache's
 // least recently used files go while it holds more than its budget, never
 // one this run has used.
-CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap, const CacheLines& lines,
-                            const char* companion = nullptr);
+CacheOutcome reuse_or_fetch(const RootFile& file, const char* url, uint32_t cap, const CacheLines& lines);
