@@ -3,18 +3,13 @@
 // the broadcasts arrive at a socket bound here.
 #include "diag/debug_log.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/capture.h"
 
 namespace {
 
@@ -22,39 +17,15 @@ const std::string kTabs(8, '\t');
 
 class DebugLog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        ASSERT_GE(fd_, 0) << std::strerror(errno);
-        const int on = 1;
-        ASSERT_EQ(setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on), 0);
-        sockaddr_in addr;
-        std::memset(&addr, 0, sizeof addr);
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(8888);
-        addr.sin_addr.s_addr = htonl(INADDR_ANY);
-        ASSERT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
-    }
-    void TearDown() override {
-        if (fd_ >= 0) close(fd_);
-    }
-
-    // The next datagram, or "<none>" when none arrives within `ms`.
-    std::string next(int ms = 2000) {
-        pollfd p = {fd_, POLLIN, 0};
-        if (poll(&p, 1, ms) != 1) return "<none>";
-        std::vector<char> buf(65536);
-        const ssize_t got = recv(fd_, buf.data(), buf.size(), 0);
-        if (got < 0) return "<recv error>";
-        return std::string(buf.data(), static_cast<size_t>(got));
-    }
+    void SetUp() override { ASSERT_TRUE(sink_.bound()); }
     // The one datagram of a trace call: exactly one arrives.
     std::string only() {
-        std::string d = next();
-        EXPECT_EQ(next(100), "<none>") << "a second datagram";
-        return d;
+        const std::vector<std::string> got = sink_.drain();
+        EXPECT_EQ(got.size(), 1u);
+        return got.empty() ? "<none>" : got[0];
     }
 
-    int fd_ = -1;
+    testing_support::DatagramSink sink_;
 };
 
 TEST_F(DebugLog, EmptyMessageEndsInTheHeadersLineFeed) {

@@ -118,7 +118,8 @@ bool is_zero(const void* p, size_t n) {
 
 class PageFileTest : public ExchangeDirTest {};
 
-TEST_F(PageFileTest, SevenStationPageIsWrittenAs205ExactLines) {
+TEST_F(PageFileTest, SevenStationPageReplacesTheOldFileWith205ExactLines) {
+    put_file(kPageFile, std::string(20000, 'x') + "\n");
     const StationPage page = seven_station_page();
     start_stdout();
     ASSERT_EQ(write_page_file(&page), 1);
@@ -126,24 +127,9 @@ TEST_F(PageFileTest, SevenStationPageIsWrittenAs205ExactLines) {
 
     const std::string text = slurp(kPageFile);
     EXPECT_EQ(text, seven_station_text());
-    const auto lines = split_lines(text);
-    ASSERT_EQ(lines.size(), 205u);
-    // Row k begins at line 36 + 8k.
-    EXPECT_EQ(lines[36 + 8 * 1 - 1], "1");
-    EXPECT_EQ(lines[36 + 8 * 7 - 1], "7");
-    EXPECT_EQ(lines[36 + 8 * 7], kPath60);
-    EXPECT_EQ(lines[36 + 8 * 20 - 1], "0");
+    EXPECT_EQ(split_lines(text).size(), 205u);
     // Nothing but the page file stays behind.
     EXPECT_EQ(list_dir(), std::vector<std::string>{"outfile_1"});
-}
-
-TEST_F(PageFileTest, RewritingReplacesTheWholeOldFile) {
-    put_file(kPageFile, std::string(20000, 'x') + "\n");
-    const StationPage page = seven_station_page();
-    start_stdout();
-    ASSERT_EQ(write_page_file(&page), 1);
-    end_stdout();
-    EXPECT_EQ(slurp(kPageFile), seven_station_text());
 }
 
 TEST_F(PageFileTest, WrittenPageReadsBackWithLineFeedsKeptInTextFields) {
