@@ -31,12 +31,7 @@ bool zero_tail(const char (&field)[N]) {
     return true;
 }
 
-bool all_zero(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
+using test_files::all_zero;
 
 struct Row {
     uint16_t index;

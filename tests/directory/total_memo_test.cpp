@@ -31,14 +31,6 @@ const std::string kProbeOut = "\n\nzavadod::total path=http://yp.shoutcast.com/s
                               "zavadod::total down_file=/tmp/hdd/root/irf/PopPageTotal.xml\n"
                               "/tmp/hdd/root/irf/PopPageTotal.xml is exist\n";
 
-// Every name in the directory, memos included.
-std::vector<std::string> all_names(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class TotalMemo : public testing::Test {
 protected:
     void SetUp() override {
@@ -105,7 +97,7 @@ TEST_F(TotalMemo, WrittenByTheFirstCountAndReadByTheNext) {
     EXPECT_TRUE(memo_holds());
     // No temporary file is left behind; the memo's name ends in neither
     // ".html" nor ".pls".
-    EXPECT_EQ(all_names(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
+    EXPECT_EQ(test_files::list_dir(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
 
     // The listing now names no station, yet size, time and inode are the
     // same: the answer comes from the memo, the file is not read.
@@ -194,7 +186,7 @@ TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
     put_file(kTotal, listing(""));
     EXPECT_EQ(probe(), 0);
     EXPECT_EQ(out, kProbeOut);
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
     // The memo is what the second probe read.
     clear_dir(kTestRoot);
     put_file(kTotal, with45());
@@ -240,20 +232,20 @@ protected:
 TEST_F(TotalMemoRemoval, UnloadableTotalGoesWithItsMemo) {
     const std::string printed = probe_with_and_without_memo("<stationlist>", true);
     EXPECT_EQ(printed, kProbeOut + "Can't open the file:" + kTotal + "\n");
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemoRemoval, EmptyTotalGoesWithItsMemo) {
     // Removed as empty, fetched again: the download fails.
     const std::string printed = probe_with_and_without_memo("", true);
     EXPECT_NE(printed.find("failed to Exec cmd\nrm " + kTotal + "\n"), std::string::npos) << printed;
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemoRemoval, FailedDownloadLeavesNoMemo) {
     const std::string printed = probe_with_and_without_memo("", false);
     EXPECT_NE(printed.find("failed to Exec cmd\nrm " + kTotal + "\n"), std::string::npos) << printed;
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemo, NameIsTheTotalNameAndCount) {

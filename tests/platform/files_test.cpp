@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -34,6 +33,7 @@ using testing_support::put_file;
 using testing_support::slurp;
 using testing_support::ScratchDir;
 using testing_support::StdoutCapture;
+using test_files::list_dir;
 
 const std::string kTab8 = "\t\t\t\t\t\t\t\t";
 
@@ -54,17 +54,6 @@ std::string trace(const char* func, int line, const std::string& message = "") {
     char head[16];
     std::snprintf(head, sizeof head, "[%04d]", line);
     return kTab8 + "patch_Zorv_getlpls" + head + " : " + func + "\n" + message;
-}
-
-std::vector<std::string> list_dir(const std::string& path) {
-    std::vector<std::string> names;
-    DIR* d = opendir(path.c_str());
-    if (d == nullptr) return {"<cannot open>"};
-    while (const dirent* e = readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // ---- VxOpenDirectory / VxCloseDirectory ----------------------------------

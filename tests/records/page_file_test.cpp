@@ -109,13 +109,6 @@ void put_page_lines(const std::vector<std::string>& lines) {
 
 void scribble_page() { std::memset(&station_page, 0x5A, sizeof station_page); }
 
-bool is_zero(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
 class PageFileTest : public ExchangeDirTest {};
 
 TEST_F(PageFileTest, SevenStationPageReplacesTheOldFileWith205ExactLines) {
@@ -193,9 +186,9 @@ TEST_F(PageFileTest, WrittenPageReadsBackWithLineFeedsKeptInTextFields) {
     EXPECT_EQ(r.stationtotal, 7);
     EXPECT_STREQ(r.pagefilename, "/tmp/hdd/root/irf/PopPage2");
     // The rest of pagefilename is zero bytes: the line feed is gone, not hidden.
-    EXPECT_TRUE(is_zero(r.pagefilename + 26, sizeof r.pagefilename - 26));
+    EXPECT_TRUE(test_files::all_zero(r.pagefilename + 26, sizeof r.pagefilename - 26));
     // Bytes past each terminator were cleared, not left from before the read.
-    EXPECT_TRUE(is_zero(s1.genre + 4, sizeof s1.genre - 4));
+    EXPECT_TRUE(test_files::all_zero(s1.genre + 4, sizeof s1.genre - 4));
 }
 
 TEST_F(PageFileTest, NumbersAreKeptModulo65536AndFieldsFollowTheLineLayout) {
@@ -336,7 +329,7 @@ TEST_F(PageFileTest, MissingFileLeavesTheRecordZero) {
     start_stdout();
     EXPECT_EQ(read_page_file(&station_page), 0);
     EXPECT_EQ(end_stdout(), "");
-    EXPECT_TRUE(is_zero(&station_page, sizeof station_page));
+    EXPECT_TRUE(test_files::all_zero(&station_page, sizeof station_page));
 }
 
 }  // namespace
