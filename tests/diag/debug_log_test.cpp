@@ -28,20 +28,23 @@ protected:
     testing_support::DatagramSink sink_;
 };
 
-TEST_F(DebugLog, EmptyMessageEndsInTheHeadersLineFeed) {
-    udp_log("VxOpenDirectory", 131, kSrcLogic, "%s", "");
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0131] : VxOpenDirectory\n");
-}
-
-TEST_F(DebugLog, HeaderNamesFileThenFunctionAndPadsTheLine) {
-    udp_log("ExecvCmd", 73, kSrcLogic, "%s", "");
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n");
-    udp_log("f", 5, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[0005] : f\n");
-    udp_log("f", 1038, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[1038] : f\n");
-    udp_log("f", 12345, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[12345] : f\n");
+TEST_F(DebugLog, HeaderNamesFileThenFunctionPadsTheLineAndEndsInALineFeed) {
+    const struct {
+        const char* func;
+        int line;
+        const char* src;
+        const char* want;
+    } cases[] = {
+        {"VxOpenDirectory", 131, kSrcLogic, "patch_Zorv_getlpls[0131] : VxOpenDirectory\n"},
+        {"ExecvCmd", 73, kSrcLogic, "patch_Zorv_getlpls[0073] : ExecvCmd\n"},
+        {"f", 5, "src", "src[0005] : f\n"},
+        {"f", 1038, "src", "src[1038] : f\n"},
+        {"f", 12345, "src", "src[12345] : f\n"},
+    };
+    for (const auto& c : cases) {
+        udp_log(c.func, c.line, c.src, "%s", "");
+        EXPECT_EQ(only(), kTabs + c.want);
+    }
 }
 
 TEST_F(DebugLog, MessageFollowsTheHeaderWithNothingAdded) {
@@ -65,29 +68,24 @@ TEST_F(DebugLog, PercentMCarriesTheCallersErrorAndKeepsErrno) {
 }
 #pragma GCC diagnostic pop
 
-TEST_F(DebugLog, ArgumentDumpOfADownloadEndsInNull) {
-    const char* vec[10] = {"/sbin/wget", "-t", "1", "-T", "30", "-nd", "http://h/p?a=1", "-O", "/tmp/x.html", nullptr};
-    udp_log_argv("ExecvCmd", 73, kSrcLogic, 10, vec);
-    EXPECT_EQ(only(), kTabs +
-                          "patch_Zorv_getlpls[0073] : ExecvCmd\n"
-                          "****argv :  /sbin/wget -t 1 -T 30 -nd http://h/p?a=1 -O /tmp/x.html NULL");
-}
-
-TEST_F(DebugLog, ArgumentDumpTakesCountSlotsAnyOfThemNull) {
-    const char* vec[4] = {"a", "b", nullptr, "never"};
-    udp_log_argv("f", 2, "src", 3, vec);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  a b NULL");
-    const char* mid[3] = {nullptr, "x", ""};
-    udp_log_argv("f", 2, "src", 3, mid);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  NULL x ");
-    udp_log_argv("f", 2, "src", 0, vec);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv : ");
-}
-
-TEST_F(DebugLog, PercentInADumpedArgumentIsSentLiterally) {
-    const char* vec[3] = {"http://h/?genre=Rock%20%26%20Roll&x=%s%n%d", "100%", nullptr};
-    udp_log_argv("ExecvCmd", 73, kSrcLogic, 3, vec);
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n****argv :  http://h/?genre=Rock%20%26%20Roll&x=%s%n%d 100% NULL");
+TEST_F(DebugLog, ArgumentDumpTakesCountSlotsAnyOfThemNullAndPercentLiterally) {
+    const struct {
+        std::vector<const char*> vec;
+        int count;
+        std::string dump;
+    } cases[] = {
+        {{"/sbin/wget", "-t", "1", "-T", "30", "-nd", "http://h/p?a=1", "-O", "/tmp/x.html", nullptr}, 10,
+         "****argv :  /sbin/wget -t 1 -T 30 -nd http://h/p?a=1 -O /tmp/x.html NULL"},
+        {{"a", "b", nullptr, "never"}, 3, "****argv :  a b NULL"},
+        {{nullptr, "x", ""}, 3, "****argv :  NULL x "},
+        {{"a"}, 0, "****argv : "},
+        {{"http://h/?genre=Rock%20%26%20Roll&x=%s%n%d", "100%", nullptr}, 3,
+         "****argv :  http://h/?genre=Rock%20%26%20Roll&x=%s%n%d 100% NULL"},
+    };
+    for (const auto& c : cases) {
+        udp_log_argv("ExecvCmd", 73, kSrcLogic, c.count, c.vec.data());
+        EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n" + c.dump);
+    }
 }
 
 TEST_F(DebugLog, LongTraceLineIsCutAtTheBuffersEnd) {
