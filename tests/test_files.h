@@ -52,6 +52,14 @@ inline void clear_dir(const std::string& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir, ec)) std::filesystem::remove_all(e.path(), ec);
 }
 
+// Every one of the n bytes at p is zero.
+inline bool all_zero(const void* p, size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n; ++i)
+        if (b[i] != 0) return false;
+    return true;
+}
+
 // Starts and ends a capture of everything printed on standard output.
 inline void start_stdout() {
     std::fflush(stdout);

@@ -3,18 +3,13 @@
 // the broadcasts arrive at a socket bound here.
 #include "diag/debug_log.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/capture.h"
 
 namespace {
 
@@ -22,55 +17,34 @@ const std::string kTabs(8, '\t');
 
 class DebugLog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        ASSERT_GE(fd_, 0) << std::strerror(errno);
-        const int on = 1;
-        ASSERT_EQ(setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on), 0);
-        sockaddr_in addr;
-        std::memset(&addr, 0, sizeof addr);
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(8888);
-        addr.sin_addr.s_addr = htonl(INADDR_ANY);
-        ASSERT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
-    }
-    void TearDown() override {
-        if (fd_ >= 0) close(fd_);
-    }
-
-    // The next datagram, or "<none>" when none arrives within `ms`.
-    std::string next(int ms = 2000) {
-        pollfd p = {fd_, POLLIN, 0};
-        if (poll(&p, 1, ms) != 1) return "<none>";
-        std::vector<char> buf(65536);
-        const ssize_t got = recv(fd_, buf.data(), buf.size(), 0);
-        if (got < 0) return "<recv error>";
-        return std::string(buf.data(), static_cast<size_t>(got));
-    }
+    void SetUp() override { ASSERT_TRUE(sink_.bound()); }
     // The one datagram of a trace call: exactly one arrives.
     std::string only() {
-        std::string d = next();
-        EXPECT_EQ(next(100), "<none>") << "a second datagram";
-        return d;
+        const std::vector<std::string> got = sink_.drain();
+        EXPECT_EQ(got.size(), 1u);
+        return got.empty() ? "<none>" : got[0];
     }
 
-    int fd_ = -1;
+    testing_support::DatagramSink sink_;
 };
 
-TEST_F(DebugLog, EmptyMessageEndsInTheHeadersLineFeed) {
-    udp_log("VxOpenDirectory", 131, kSrcLogic, "%s", "");
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0131] : VxOpenDirectory\n");
-}
-
-TEST_F(DebugLog, HeaderNamesFileThenFunctionAndPadsTheLine) {
-    udp_log("ExecvCmd", 73, kSrcLogic, "%s", "");
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n");
-    udp_log("f", 5, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[0005] : f\n");
-    udp_log("f", 1038, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[1038] : f\n");
-    udp_log("f", 12345, "src", "%s", "");
-    EXPECT_EQ(only(), kTabs + "src[12345] : f\n");
+TEST_F(DebugLog, HeaderNamesFileThenFunctionPadsTheLineAndEndsInALineFeed) {
+    const struct {
+        const char* func;
+        int line;
+        const char* src;
+        const char* want;
+    } cases[] = {
+        {"VxOpenDirectory", 131, kSrcLogic, "patch_Zorv_getlpls[0131] : VxOpenDirectory\n"},
+        {"ExecvCmd", 73, kSrcLogic, "patch_Zorv_getlpls[0073] : ExecvCmd\n"},
+        {"f", 5, "src", "src[0005] : f\n"},
+        {"f", 1038, "src", "src[1038] : f\n"},
+        {"f", 12345, "src", "src[12345] : f\n"},
+    };
+    for (const auto& c : cases) {
+        udp_log(c.func, c.line, c.src, "%s", "");
+        EXPECT_EQ(only(), kTabs + c.want);
+    }
 }
 
 TEST_F(DebugLog, MessageFollowsTheHeaderWithNothingAdded) {
@@ -94,29 +68,24 @@ TEST_F(DebugLog, PercentMCarriesTheCallersErrorAndKeepsErrno) {
 }
 #pragma GCC diagnostic pop
 
-TEST_F(DebugLog, ArgumentDumpOfADownloadEndsInNull) {
-    const char* vec[10] = {"/sbin/wget", "-t", "1", "-T", "30", "-nd", "http://h/p?a=1", "-O", "/tmp/x.html", nullptr};
-    udp_log_argv("ExecvCmd", 73, kSrcLogic, 10, vec);
-    EXPECT_EQ(only(), kTabs +
-                          "patch_Zorv_getlpls[0073] : ExecvCmd\n"
-                          "****argv :  /sbin/wget -t 1 -T 30 -nd http://h/p?a=1 -O /tmp/x.html NULL");
-}
-
-TEST_F(DebugLog, ArgumentDumpTakesCountSlotsAnyOfThemNull) {
-    const char* vec[4] = {"a", "b", nullptr, "never"};
-    udp_log_argv("f", 2, "src", 3, vec);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  a b NULL");
-    const char* mid[3] = {nullptr, "x", ""};
-    udp_log_argv("f", 2, "src", 3, mid);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv :  NULL x ");
-    udp_log_argv("f", 2, "src", 0, vec);
-    EXPECT_EQ(only(), kTabs + "src[0002] : f\n****argv : ");
-}
-
-TEST_F(DebugLog, PercentInADumpedArgumentIsSentLiterally) {
-    const char* vec[3] = {"http://h/?genre=Rock%20%26%20Roll&x=%s%n%d", "100%", nullptr};
-    udp_log_argv("ExecvCmd", 73, kSrcLogic, 3, vec);
-    EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n****argv :  http://h/?genre=Rock%20%26%20Roll&x=%s%n%d 100% NULL");
+TEST_F(DebugLog, ArgumentDumpTakesCountSlotsAnyOfThemNullAndPercentLiterally) {
+    const struct {
+        std::vector<const char*> vec;
+        int count;
+        std::string dump;
+    } cases[] = {
+        {{"/sbin/wget", "-t", "1", "-T", "30", "-nd", "http://h/p?a=1", "-O", "/tmp/x.html", nullptr}, 10,
+         "****argv :  /sbin/wget -t 1 -T 30 -nd http://h/p?a=1 -O /tmp/x.html NULL"},
+        {{"a", "b", nullptr, "never"}, 3, "****argv :  a b NULL"},
+        {{nullptr, "x", ""}, 3, "****argv :  NULL x "},
+        {{"a"}, 0, "****argv : "},
+        {{"http://h/?genre=Rock%20%26%20Roll&x=%s%n%d", "100%", nullptr}, 3,
+         "****argv :  http://h/?genre=Rock%20%26%20Roll&x=%s%n%d 100% NULL"},
+    };
+    for (const auto& c : cases) {
+        udp_log_argv("ExecvCmd", 73, kSrcLogic, c.count, c.vec.data());
+        EXPECT_EQ(only(), kTabs + "patch_Zorv_getlpls[0073] : ExecvCmd\n" + c.dump);
+    }
 }
 
 TEST_F(DebugLog, LongTraceLineIsCutAtTheBuffersEnd) {

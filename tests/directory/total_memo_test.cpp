@@ -3,18 +3,12 @@
 // removed with the total file, kept by the flash clean-ups, and silent.
 // The sandbox's downloader fails at once, so a total file that is removed is
 // never fetched again.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,7 +17,7 @@
 #include "directory/total_memo.h"
 #include "directory/total_probe.h"
 #include "directory/xml_walk.h"
-#include "platform/safe_files.h"
+#include "platform/capture.h"
 #include "platform/text.h"
 
 namespace {
@@ -36,14 +30,6 @@ const std::string kMemo = kTotal + ".count";
 const std::string kProbeOut = "\n\nzavadod::total path=http://yp.shoutcast.com/sbin/newxml.phtml?genre=Pop\n"
                               "zavadod::total down_file=/tmp/hdd/root/irf/PopPageTotal.xml\n"
                               "/tmp/hdd/root/irf/PopPageTotal.xml is exist\n";
-
-// Every name in the directory, memos included.
-std::vector<std::string> all_names(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class TotalMemo : public testing::Test {
 protected:
@@ -111,7 +97,7 @@ TEST_F(TotalMemo, WrittenByTheFirstCountAndReadByTheNext) {
     EXPECT_TRUE(memo_holds());
     // No temporary file is left behind; the memo's name ends in neither
     // ".html" nor ".pls".
-    EXPECT_EQ(all_names(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
+    EXPECT_EQ(test_files::list_dir(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
 
     // The listing now names no station, yet size, time and inode are the
     // same: the answer comes from the memo, the file is not read.
@@ -200,7 +186,7 @@ TEST_F(TotalMemo, ProbeAnswersAndPrintsAsBefore) {
     put_file(kTotal, listing(""));
     EXPECT_EQ(probe(), 0);
     EXPECT_EQ(out, kProbeOut);
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
     // The memo is what the second probe read.
     clear_dir(kTestRoot);
     put_file(kTotal, with45());
@@ -246,32 +232,20 @@ protected:
 TEST_F(TotalMemoRemoval, UnloadableTotalGoesWithItsMemo) {
     const std::string printed = probe_with_and_without_memo("<stationlist>", true);
     EXPECT_EQ(printed, kProbeOut + "Can't open the file:" + kTotal + "\n");
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemoRemoval, EmptyTotalGoesWithItsMemo) {
     // Removed as empty, fetched again: the download fails.
     const std::string printed = probe_with_and_without_memo("", true);
     EXPECT_NE(printed.find("failed to Exec cmd\nrm " + kTotal + "\n"), std::string::npos) << printed;
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemoRemoval, FailedDownloadLeavesNoMemo) {
     const std::string printed = probe_with_and_without_memo("", false);
     EXPECT_NE(printed.find("failed to Exec cmd\nrm " + kTotal + "\n"), std::string::npos) << printed;
-    EXPECT_EQ(all_names(kTestRoot), std::vector<std::string>{});
-}
-
-TEST_F(TotalMemo, FlashCleanUpsKeepIt) {
-    put_file(kTotal, with45());
-    ASSERT_EQ(memo_count(), 45);
-    put_file("/tmp/hdd/root/irf/PopPage3.html", listing(station_lines(41, 5)));
-    put_file("/tmp/hdd/root/irf/1_0a0b0c0d.pls", "[playlist]\n");
-    const TestRoot root;
-    remove_files_with_suffix(root.dir.fd, ".html");
-    remove_files_with_suffix(root.dir.fd, ".pls");
-    EXPECT_EQ(all_names(kTestRoot), (std::vector<std::string>{"PopPageTotal.xml", "PopPageTotal.xml.count"}));
-    EXPECT_TRUE(memo_holds());
+    EXPECT_EQ(test_files::list_dir(kTestRoot), std::vector<std::string>{});
 }
 
 TEST_F(TotalMemo, NameIsTheTotalNameAndCount) {
@@ -285,25 +259,11 @@ TEST_F(TotalMemo, NameIsTheTotalNameAndCount) {
 // No trace datagram and no standard output of its own: writing, reading and
 // removing a memo, and the probe around them.
 TEST_F(TotalMemo, Silent) {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0) << std::strerror(errno);
-    const int on = 1;
-    ASSERT_EQ(setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on), 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(kLogPort);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
-    auto datagrams = [fd](int ms) {
-        int n = 0;
-        pollfd p = {fd, POLLIN, 0};
-        char buf[4096];
-        while (poll(&p, 1, ms) == 1 && recv(fd, buf, sizeof buf, 0) >= 0) ++n;
-        return n;
-    };
+    testing_support::DatagramSink sink;
+    ASSERT_TRUE(sink.bound());
     // The listener hears a trace line.
     udp_log("Silent", 1, kSrcLogic, "%s", "control");
-    ASSERT_EQ(datagrams(2000), 1);
+    ASSERT_EQ(sink.drain().size(), 1u);
 
     put_file(kTotal, with45());
     start_stdout();
@@ -316,8 +276,7 @@ TEST_F(TotalMemo, Silent) {
     EXPECT_EQ(out, kProbeOut);
     EXPECT_EQ(probe(), 3);
     EXPECT_EQ(out, kProbeOut);
-    EXPECT_EQ(datagrams(300), 0);
-    close(fd);
+    EXPECT_EQ(sink.drain(), std::vector<std::string>{});
 }
 
 }  // namespace

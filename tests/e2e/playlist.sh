@@ -180,17 +180,8 @@ expect_no_file "404: cache file" "$N2"
 expect_eq "404: request" "GET yp.shoutcast.com $(tunein 99038) 404" "$(new_requests)"
 dirsim_ctl clear
 
-# --- Cached files that are no playlist ------------------------------------------
-# Without its count key: its own message, then removed.
+# --- An empty cached file is removed and fetched again -------------------------
 N3=${P1}_station3_d04542b1.pls
-printf '[playlist]\nNumberOfEntries=1\nFile1=http://x/\nTitle1=x\n' >"$N3"
-station 3
-expect_answer "no count key" 0 "$EX/outfile_2" -
-expect_eq "no count key: messages" "Failed to Searchnumberofentries in * pls" "$(messages)"
-expect_no_file "no count key: cache file removed" "$N3"
-expect_eq "no count key: no request" "" "$(new_requests)"
-
-# An empty cached file is removed and fetched again.
 : >"$N3"
 station 3
 expect_eq "empty cache file: status" 1 "$RC"

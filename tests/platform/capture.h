@@ -1,6 +1,7 @@
 // Test helpers for the platform routines: what a call writes on standard
 // output (its children's output included), the trace datagrams it sends,
-// and scratch directories under /tmp (a fresh tmpfs in the sandbox).
+// and scratch directories under /tmp (a fresh tmpfs in the sandbox); whole
+// files through test_files.h.
 #pragma once
 
 #include <arpa/inet.h>
@@ -17,7 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace testing_support {
+
+using test_files::put_file;
+using test_files::slurp;
 
 // Standard output, file descriptor 1, redirected into a file between the
 // constructor and text(); child processes write into the same file.
@@ -106,26 +112,9 @@ private:
     std::string path_;
 };
 
-inline void write_bytes(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 inline bool exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
-}
-
-inline std::string read_bytes(const std::string& path) {
-    std::string out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return "<missing>";
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-    return out;
 }
 
 }  // namespace testing_support

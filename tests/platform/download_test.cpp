@@ -26,10 +26,10 @@ namespace {
 
 using testing_support::DatagramSink;
 using testing_support::exists;
-using testing_support::read_bytes;
+using testing_support::put_file;
+using testing_support::slurp;
 using testing_support::ScratchDir;
 using testing_support::StdoutCapture;
-using testing_support::write_bytes;
 
 const std::string kUrl = "http://yp.shoutcast.com/sbin/newxml.phtml?genre=Rock%20%26%20Roll&limit=20,20";
 
@@ -38,7 +38,7 @@ protected:
     // A shell script at dir/name, executable.
     std::string script(const std::string& name, const std::string& body) {
         const std::string path = dir_ / name;
-        write_bytes(path, "#!/bin/sh\n" + body);
+        put_file(path, "#!/bin/sh\n" + body);
         chmod(path.c_str(), 0755);
         return path;
     }
@@ -97,7 +97,7 @@ TEST_F(ExecvCmdTest, SuccessRunsTheVectorAndWaits) {
 
     EXPECT_EQ(r, 1);
     EXPECT_EQ(out, "pending " + kUrl + "\ndownloader on stdout\n");
-    EXPECT_EQ(read_bytes(out_), "8\n[-t]\n[1]\n[-T]\n[30]\n[-nd]\n[" + kUrl + "]\n[-O]\n[" + out_ + "]\ninherited\n");
+    EXPECT_EQ(slurp(out_), "8\n[-t]\n[1]\n[-T]\n[30]\n[-nd]\n[" + kUrl + "]\n[-O]\n[" + out_ + "]\ninherited\n");
     EXPECT_EQ(sink.drain(), std::vector<std::string>{"\t\t\t\t\t\t\t\tpatch_Zorv_getlpls[0073] : ExecvCmd\n****argv :  " +
                                                      prog + " -t 1 -T 30 -nd " + kUrl + " -O " + out_ + " NULL"});
     expect_no_child_left();
@@ -111,7 +111,7 @@ TEST_F(ExecvCmdTest, NonZeroExitFailsAndKeepsWhatWasWritten) {
     const int r = ExecvCmd(kWgetSlots, vec.data());
     EXPECT_EQ(r, 0);
     EXPECT_EQ(cap.text(), kUrl + "\n" + failed_line());
-    EXPECT_EQ(read_bytes(out_), "partial");  // the caller removes it
+    EXPECT_EQ(slurp(out_), "partial");  // the caller removes it
     expect_no_child_left();
 }
 
@@ -140,7 +140,7 @@ TEST_F(ExecvCmdTest, ProgramThatCannotRunFailsWithTheExecLine) {
     // Missing, and present but not executable: execv fails in the child,
     // which ends without flushing the parent's buffers a second time.
     const std::string not_exec = dir_ / "plain-file";
-    write_bytes(not_exec, "#!/bin/sh\nexit 0\n");
+    put_file(not_exec, "#!/bin/sh\nexit 0\n");
     chmod(not_exec.c_str(), 0644);
     for (const std::string& prog : {dir_ / "no-such-wget", not_exec}) {
         SCOPED_TRACE(prog);
@@ -158,7 +158,7 @@ TEST_F(ExecvCmdTest, ProgramThatCannotRunFailsWithTheExecLine) {
 // reaper) 5 s on? A SIGKILL takes effect when the process is next scheduled.
 bool still_running(pid_t pid) {
     for (int i = 0; i < 500; ++i) {
-        const std::string stat = read_bytes("/proc/" + std::to_string(pid) + "/stat");
+        const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
         const size_t paren = stat.rfind(')');
         if (paren == std::string::npos || paren + 2 >= stat.size() || stat[paren + 2] == 'Z') return false;
         usleep(10 * 1000);
@@ -193,7 +193,7 @@ TEST_F(ExecvCmdTest, WhatTheDownloaderStartedEndsWithIt) {
         EXPECT_EQ(cap.text(), kUrl + "\n");  // killed or exited 0: no "exec ... failed"
         EXPECT_EQ(sink.drain().size(), 1u);  // and no datagram of a signal
         expect_no_child_left();
-        const std::string helper = read_bytes(out_ + ".helper");
+        const std::string helper = slurp(out_ + ".helper");
         ASSERT_FALSE(helper.empty());
         EXPECT_FALSE(still_running(std::atoi(helper.c_str())));
     }
@@ -209,7 +209,7 @@ TEST(DownloadTo, RealDownloaderWithNoServerFails) {
     const StorageDir root = {open(dir.path().c_str(), O_RDONLY | O_DIRECTORY), dir.path().c_str(), false, 0};
     RootFile file;
     ASSERT_TRUE(root_file(&file, root, "Pop_Page0.html"));
-    write_bytes(dir / "victim", "untouched");
+    put_file(dir / "victim", "untouched");
     ASSERT_EQ(symlink((dir / "victim").c_str(), out.c_str()), 0);
     DatagramSink sink;
     ASSERT_TRUE(sink.bound());
@@ -219,7 +219,7 @@ TEST(DownloadTo, RealDownloaderWithNoServerFails) {
     close(root.fd);
     EXPECT_FALSE(exists(out));
     EXPECT_FALSE(exists(dir / ".download"));  // the record of the download is gone
-    EXPECT_EQ(read_bytes(dir / "victim"), "untouched");
+    EXPECT_EQ(slurp(dir / "victim"), "untouched");
     EXPECT_EQ(cap.text(), kUrl + "\nexec /sbin/wget -t 1 -T 30 -nd " + kUrl + " -O " + out + " failed\n");
     // The "%" of the encoded URL is sent literally, and the dump ends in
     // NULL because the count includes the terminating slot.

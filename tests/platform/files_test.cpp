@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -30,10 +29,11 @@ namespace {
 
 using testing_support::DatagramSink;
 using testing_support::exists;
-using testing_support::read_bytes;
+using testing_support::put_file;
+using testing_support::slurp;
 using testing_support::ScratchDir;
 using testing_support::StdoutCapture;
-using testing_support::write_bytes;
+using test_files::list_dir;
 
 const std::string kTab8 = "\t\t\t\t\t\t\t\t";
 
@@ -56,17 +56,6 @@ std::string trace(const char* func, int line, const std::string& message = "") {
     return kTab8 + "patch_Zorv_getlpls" + head + " : " + func + "\n" + message;
 }
 
-std::vector<std::string> list_dir(const std::string& path) {
-    std::vector<std::string> names;
-    DIR* d = opendir(path.c_str());
-    if (d == nullptr) return {"<cannot open>"};
-    while (const dirent* e = readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // ---- VxOpenDirectory / VxCloseDirectory ----------------------------------
 
 TEST(VxDirectory, OpensAndClosesAnExistingDirectory) {
@@ -83,7 +72,7 @@ TEST(VxDirectory, OpensAndClosesAnExistingDirectory) {
 
 TEST(VxDirectory, NoDirectoryGivesMinusOneAndTheSystemErrorText) {
     ScratchDir dir;
-    write_bytes(dir / "file", "x");
+    put_file(dir / "file", "x");
     struct Case {
         std::string path;
         const char* error;
@@ -137,7 +126,7 @@ TEST(VxFileMkdir, CreatesWithMode744LessTheUmask) {
 TEST(VxFileMkdir, FailsWithErrnoWhenItCannotCreate) {
     ScratchDir dir;
     mkdir((dir / "there").c_str(), 0755);
-    write_bytes(dir / "file", "x");
+    put_file(dir / "file", "x");
     struct Case {
         std::string path;
         int err;
@@ -171,7 +160,7 @@ TEST(ReadFile, ReadsEverySizeWholeWithAZeroByteBehind) {
         SCOPED_TRACE(size);
         const std::string path = dir / ("f" + std::to_string(size));
         const std::string content = pattern(size);
-        write_bytes(path, content);
+        put_file(path, content);
         uint32_t length = 0;
         StdoutCapture cap;
         char* buf = read_file(AT_FDCWD, path.c_str(), &length);
@@ -206,7 +195,7 @@ TEST(ReadFile, OnlyARegularFileReachedWithoutALinkIsRead) {
     // a link to a regular file are refused as a missing file is; so is a
     // file longer than the caller allows.
     ScratchDir dir;
-    write_bytes(dir / "target", "[playlist]\n");
+    put_file(dir / "target", "[playlist]\n");
     ASSERT_EQ(symlink((dir / "target").c_str(), (dir / "link").c_str()), 0);
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
     for (const std::string& path : {dir.path(), dir / "fifo", dir / "link"}) {
@@ -248,13 +237,13 @@ TEST(RemoveFiles, SuffixRemovesOnlyMatchingRegularFilesDirectlyInTheDirectory) {
     ScratchDir dir;
     const std::string tricky = "Rock & Roll;touch INJECTED;Page0.html";
     for (const char* name : {"Pop_Page0.html", "all_Page20.html", "1_0A1B2C3D.pls", "all_total.html.bak", "notes.txt"})
-        write_bytes(dir / name, "x");
-    write_bytes(dir / tricky, "x");
+        put_file(dir / name, "x");
+    put_file(dir / tricky, "x");
     mkdir((dir / "sub.html").c_str(), 0755);
-    write_bytes(dir / "sub.html/inner.html", "x");
+    put_file(dir / "sub.html/inner.html", "x");
     mkdir((dir / "sub").c_str(), 0755);
-    write_bytes(dir / "sub/deep.html", "x");
-    write_bytes(dir / "target.txt", "kept");
+    put_file(dir / "sub/deep.html", "x");
+    put_file(dir / "target.txt", "kept");
     ASSERT_EQ(symlink("target.txt", (dir / "link.html").c_str()), 0);
 
     char cwd[4096];
@@ -267,7 +256,7 @@ TEST(RemoveFiles, SuffixRemovesOnlyMatchingRegularFilesDirectlyInTheDirectory) {
                                                                "notes.txt", "sub", "sub.html", "target.txt"}));
     EXPECT_EQ(list_dir(dir / "sub.html"), std::vector<std::string>{"inner.html"});
     EXPECT_EQ(list_dir(dir / "sub"), std::vector<std::string>{"deep.html"});
-    EXPECT_EQ(read_bytes(dir / "target.txt"), "kept");
+    EXPECT_EQ(slurp(dir / "target.txt"), "kept");
 
     remove_files_with_suffix(DirFd(dir.path()).fd, ".pls");
     remove_files_with_suffix(DirFd(dir / "missing").fd, ".pls");  // nothing to do, no complaint
@@ -280,9 +269,9 @@ TEST(RemoveFiles, SuffixRemovesOnlyMatchingRegularFilesDirectlyInTheDirectory) {
 TEST(RemoveFiles, OneFileByItsExactNameAndNothingElse) {
     ScratchDir dir;
     const std::string tricky = "Heavy Metal & x;touch INJECTED; *.pls";
-    write_bytes(dir / tricky, "x");
-    write_bytes(dir / "Heavy", "x");
-    write_bytes(dir / "other.pls", "x");
+    put_file(dir / tricky, "x");
+    put_file(dir / "Heavy", "x");
+    put_file(dir / "other.pls", "x");
     mkdir((dir / "adir").c_str(), 0755);
 
     char cwd[4096];
@@ -299,10 +288,10 @@ TEST(RemoveFiles, OneFileByItsExactNameAndNothingElse) {
 
 TEST(CachedCopyUsable, AFileWithContentWithinTheCapAndNothingElse) {
     ScratchDir dir;
-    write_bytes(dir / "full.html", "<?xml");
-    write_bytes(dir / "one.pls", "[");
-    write_bytes(dir / "empty.html", "");
-    write_bytes(dir / "big.pls", "[playlist]\n");
+    put_file(dir / "full.html", "<?xml");
+    put_file(dir / "one.pls", "[");
+    put_file(dir / "empty.html", "");
+    put_file(dir / "big.pls", "[playlist]\n");
     ASSERT_EQ(symlink("full.html", (dir / "link.html").c_str()), 0);
     const DirFd fd(dir.path());
     const StorageDir root = {fd.fd, dir.path().c_str(), false, 0};
@@ -329,7 +318,7 @@ TEST(CachedCopyUsable, AFileWithContentWithinTheCapAndNothingElse) {
 TEST(AtomicFile, CommitRenamesTheWholeFileIntoPlace) {
     ScratchDir dir;
     const std::string final_path = dir / "outfile_1";
-    write_bytes(final_path, "old answer\n");
+    put_file(final_path, "old answer\n");
     AtomicFile af;
     ASSERT_TRUE(atomic_open(&af, final_path.c_str()));
     // Created new, under a name that cannot be guessed ahead.
@@ -337,9 +326,9 @@ TEST(AtomicFile, CommitRenamesTheWholeFileIntoPlace) {
     EXPECT_EQ(std::strlen(af.tmp_path), final_path.size() + kTempSuffixMax);
     EXPECT_TRUE(is_temp_name(af.tmp_path));
     std::fputs("new answer\n", af.file);
-    EXPECT_EQ(read_bytes(final_path), "old answer\n");  // readers see the old file until the rename
+    EXPECT_EQ(slurp(final_path), "old answer\n");  // readers see the old file until the rename
     EXPECT_TRUE(atomic_commit(&af));
-    EXPECT_EQ(read_bytes(final_path), "new answer\n");
+    EXPECT_EQ(slurp(final_path), "new answer\n");
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"outfile_1"});
 }
 

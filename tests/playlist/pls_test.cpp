@@ -83,32 +83,29 @@ Rows streams(int n) {
 const char kMissingFile[] = "Failed to Search File in *.pls\n";
 const char kMissingTitle[] = "Failed to Search Title in *.pls\n";
 
-TEST(ParsePlsText, HeaderMustBeTheFirstBytes) {
+TEST(ParsePlsText, HeaderFirstThenTheCountKeyInItsCase) {
     const std::string body = "[playlist]\nnumberofentries=1\nFile1=http://a/\nTitle1=A\n";
-    for (const std::string lead : {"\n", "\r\n", " ", "\xEF\xBB\xBF", "x"}) {
-        const Parsed p = parse(lead + body);
-        EXPECT_EQ(p.ok, 0) << lead;
-        EXPECT_EQ(p.reason, 1) << lead;
-        EXPECT_EQ(p.count, -1) << lead;
-        EXPECT_EQ(p.out, "") << lead;
-        EXPECT_TRUE(zero_from(0)) << lead;
-    }
-    // Header with capitals, or no header at all.
-    EXPECT_EQ(parse("[Playlist]\nnumberofentries=1\nFile1=a\nTitle1=b\n").reason, 1);
-    EXPECT_EQ(parse("").reason, 1);
-    EXPECT_EQ(parse("numberofentries=1\nFile1=a\nTitle1=b\n[playlist]\n").reason, 1);
-}
-
-TEST(ParsePlsText, CountKeyIsCaseSensitiveAndRequired) {
-    for (const std::string text : {"[playlist]\nNumberOfEntries=1\nFile1=a\nTitle1=b\n",
-                                   "[playlist]\nNUMBEROFENTRIES=1\nFile1=a\nTitle1=b\n",
-                                   "[playlist]\nnumberofentries 1\nFile1=a\nTitle1=b\n", "[playlist]"}) {
-        const Parsed p = parse(text);
-        EXPECT_EQ(p.ok, 0) << text;
-        EXPECT_EQ(p.reason, 2) << text;
-        EXPECT_EQ(p.count, -1) << text;
-        EXPECT_EQ(p.out, "") << text;  // parse_pls prints the message
-        EXPECT_TRUE(zero_from(0)) << text;
+    const struct {
+        std::string text;
+        int reason;
+    } cases[] = {
+        // The header must be the very first bytes, in small letters.
+        {"\n" + body, 1}, {"\r\n" + body, 1}, {" " + body, 1}, {"\xEF\xBB\xBF" + body, 1}, {"x" + body, 1},
+        {"[Playlist]\nnumberofentries=1\nFile1=a\nTitle1=b\n", 1}, {"", 1},
+        {"numberofentries=1\nFile1=a\nTitle1=b\n[playlist]\n", 1},
+        // The count key is required, exactly so.
+        {"[playlist]\nNumberOfEntries=1\nFile1=a\nTitle1=b\n", 2},
+        {"[playlist]\nNUMBEROFENTRIES=1\nFile1=a\nTitle1=b\n", 2},
+        {"[playlist]\nnumberofentries 1\nFile1=a\nTitle1=b\n", 2}, {"[playlist]", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Parsed p = parse(c.text);
+        EXPECT_EQ(p.ok, 0);
+        EXPECT_EQ(p.reason, c.reason);
+        EXPECT_EQ(p.count, -1);
+        EXPECT_EQ(p.out, "");  // parse_pls prints the message
+        EXPECT_TRUE(zero_from(0));
     }
 }
 
@@ -254,12 +251,6 @@ TEST(ParsePlsText, MoreThanFiftyEntriesGiveFiftyRows) {
     const Parsed p = parse(pls("51", 50));
     EXPECT_EQ(p.count, 50);
     EXPECT_EQ(p.out, "");
-}
-
-TEST(PlaylistTable, InitClearsEveryRow) {
-    scribble_table();
-    EXPECT_EQ(sPlayListInit(), 1);
-    EXPECT_TRUE(zero_from(0));
 }
 
 // --- cache names ---

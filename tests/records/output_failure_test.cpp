@@ -139,20 +139,6 @@ TEST_F(OutputFailureTest, ReadOnlyDirectoryFailsEveryWriterSilently) {
     EXPECT_EQ(slurp(kFavChannelListFile), "0\n");
 }
 
-TEST_F(OutputFailureTest, TemporaryFileSitsBesideTheOutputUnderAFreshName) {
-    AtomicFile af;
-    ASSERT_EQ(atomic_open(&af, kChannelListFile), 1);
-    std::fputs("0\n", af.file);
-    const Names during = list_dir();
-    ASSERT_EQ(during.size(), 1u);
-    EXPECT_NE(during[0], "outfile_2");
-    EXPECT_EQ(during[0].rfind("outfile_2", 0), 0u) << during[0];
-    EXPECT_TRUE(is_temp_name(during[0].c_str())) << during[0];
-    ASSERT_EQ(atomic_commit(&af), 1);
-    EXPECT_EQ(list_dir(), Names{"outfile_2"});
-    EXPECT_EQ(slurp(kChannelListFile), "0\n");
-}
-
 TEST_F(OutputFailureTest, TwoProcessesWritingTheSameFileDoNotMixTheirOutput) {
     // This process is halfway through its channel list...
     AtomicFile mine;

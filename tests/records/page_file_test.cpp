@@ -109,16 +109,10 @@ void put_page_lines(const std::vector<std::string>& lines) {
 
 void scribble_page() { std::memset(&station_page, 0x5A, sizeof station_page); }
 
-bool is_zero(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
 class PageFileTest : public ExchangeDirTest {};
 
-TEST_F(PageFileTest, SevenStationPageIsWrittenAs205ExactLines) {
+TEST_F(PageFileTest, SevenStationPageReplacesTheOldFileWith205ExactLines) {
+    put_file(kPageFile, std::string(20000, 'x') + "\n");
     const StationPage page = seven_station_page();
     start_stdout();
     ASSERT_EQ(write_page_file(&page), 1);
@@ -126,24 +120,9 @@ TEST_F(PageFileTest, SevenStationPageIsWrittenAs205ExactLines) {
 
     const std::string text = slurp(kPageFile);
     EXPECT_EQ(text, seven_station_text());
-    const auto lines = split_lines(text);
-    ASSERT_EQ(lines.size(), 205u);
-    // Row k begins at line 36 + 8k.
-    EXPECT_EQ(lines[36 + 8 * 1 - 1], "1");
-    EXPECT_EQ(lines[36 + 8 * 7 - 1], "7");
-    EXPECT_EQ(lines[36 + 8 * 7], kPath60);
-    EXPECT_EQ(lines[36 + 8 * 20 - 1], "0");
+    EXPECT_EQ(split_lines(text).size(), 205u);
     // Nothing but the page file stays behind.
     EXPECT_EQ(list_dir(), std::vector<std::string>{"outfile_1"});
-}
-
-TEST_F(PageFileTest, RewritingReplacesTheWholeOldFile) {
-    put_file(kPageFile, std::string(20000, 'x') + "\n");
-    const StationPage page = seven_station_page();
-    start_stdout();
-    ASSERT_EQ(write_page_file(&page), 1);
-    end_stdout();
-    EXPECT_EQ(slurp(kPageFile), seven_station_text());
 }
 
 TEST_F(PageFileTest, WrittenPageReadsBackWithLineFeedsKeptInTextFields) {
@@ -207,9 +186,9 @@ TEST_F(PageFileTest, WrittenPageReadsBackWithLineFeedsKeptInTextFields) {
     EXPECT_EQ(r.stationtotal, 7);
     EXPECT_STREQ(r.pagefilename, "/tmp/hdd/root/irf/PopPage2");
     // The rest of pagefilename is zero bytes: the line feed is gone, not hidden.
-    EXPECT_TRUE(is_zero(r.pagefilename + 26, sizeof r.pagefilename - 26));
+    EXPECT_TRUE(test_files::all_zero(r.pagefilename + 26, sizeof r.pagefilename - 26));
     // Bytes past each terminator were cleared, not left from before the read.
-    EXPECT_TRUE(is_zero(s1.genre + 4, sizeof s1.genre - 4));
+    EXPECT_TRUE(test_files::all_zero(s1.genre + 4, sizeof s1.genre - 4));
 }
 
 TEST_F(PageFileTest, NumbersAreKeptModulo65536AndFieldsFollowTheLineLayout) {
@@ -350,7 +329,7 @@ TEST_F(PageFileTest, MissingFileLeavesTheRecordZero) {
     start_stdout();
     EXPECT_EQ(read_page_file(&station_page), 0);
     EXPECT_EQ(end_stdout(), "");
-    EXPECT_TRUE(is_zero(&station_page, sizeof station_page));
+    EXPECT_TRUE(test_files::all_zero(&station_page, sizeof station_page));
 }
 
 }  // namespace

@@ -45,49 +45,32 @@ protected:
     std::string printed;
 };
 
-TEST_F(PageLinkTest, FinalLineFeedIsDropped) {
-    EXPECT_EQ(read_link("sgenre=Pop\n"), "sgenre=Pop");
-    EXPECT_EQ(printed, "\n\nread pageHref=sgenre=Pop!!!!!!\n\n");
-}
-
-TEST_F(PageLinkTest, LinkWithoutFinalLineFeedKeepsItsLastCharacter) {
-    EXPECT_EQ(read_link("startat=20"), "startat=20");
-    area = LinkArea();
-    EXPECT_EQ(read_link("x"), "x");
-}
-
-TEST_F(PageLinkTest, CarriageReturnAndOtherBytesStay) {
-    EXPECT_EQ(read_link("sgenre=Pop\r\n"), "sgenre=Pop\r");
-    area = LinkArea();
-    EXPECT_EQ(read_link("sgenre=Rock & Roll\t\xC3\xA9\n"), "sgenre=Rock & Roll\t\xC3\xA9");
-}
-
-TEST_F(PageLinkTest, LineFeedsAnywhereAreDropped) {
-    EXPECT_EQ(read_link("sgenre=Pop\n&startat=20\n"), "sgenre=Pop&startat=20");
-    area = LinkArea();
-    EXPECT_EQ(read_link("\n\nsgenre=\nJazz\n\n"), "sgenre=Jazz");
-    area = LinkArea();
-    EXPECT_EQ(read_link("\n"), "");
-}
-
-TEST_F(PageLinkTest, EmptyFileGivesAnEmptyLink) {
-    EXPECT_EQ(read_link(""), "");
-    EXPECT_EQ(printed, "\n\nread pageHref=!!!!!!\n\n");
-}
-
-TEST_F(PageLinkTest, LinkEndsAtTheFirstZeroByte) {
-    EXPECT_EQ(read_link(std::string("sgenre=Pop\0&startat=20\n", 23)), "sgenre=Pop");
-}
-
-TEST_F(PageLinkTest, LongFileIsCutToWhatTheBuffersHold) {
-    // 255 characters fill the link buffer with its terminator.
-    EXPECT_EQ(read_link(std::string(400, 'x')), std::string(255, 'x'));
-    EXPECT_EQ(area.bytes[255], '\0');
-    area = LinkArea();
-    EXPECT_EQ(read_link(std::string(255, 'y') + "\n"), std::string(255, 'y'));
-    // The first 255 bytes of the file are read; their line feeds are dropped.
-    area = LinkArea();
-    EXPECT_EQ(read_link("sgenre=Pop\n" + std::string(300, 'z')), "sgenre=Pop" + std::string(244, 'z'));
+TEST_F(PageLinkTest, LineFeedsGoOtherBytesStayUpToTheFirstZeroOrTheBuffersEnd) {
+    const struct {
+        std::string file, link;
+    } cases[] = {
+        {"sgenre=Pop\n", "sgenre=Pop"},
+        {"startat=20", "startat=20"},  // no final line feed: the last character stays
+        {"x", "x"},
+        {"", ""},
+        {"\n", ""},
+        {"sgenre=Pop\r\n", "sgenre=Pop\r"},
+        {"sgenre=Rock & Roll\t\xC3\xA9\n", "sgenre=Rock & Roll\t\xC3\xA9"},
+        {"sgenre=Pop\n&startat=20\n", "sgenre=Pop&startat=20"},
+        {"\n\nsgenre=\nJazz\n\n", "sgenre=Jazz"},
+        {std::string("sgenre=Pop\0&startat=20\n", 23), "sgenre=Pop"},
+        // 255 characters fill the link buffer with its terminator.
+        {std::string(400, 'x'), std::string(255, 'x')},
+        {std::string(255, 'y') + "\n", std::string(255, 'y')},
+        // The first 255 bytes of the file are read; their line feeds are dropped.
+        {"sgenre=Pop\n" + std::string(300, 'z'), "sgenre=Pop" + std::string(244, 'z')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.substr(0, 40));
+        area = LinkArea();
+        EXPECT_EQ(read_link(c.file), c.link);  // printed as read
+        EXPECT_EQ(slurp(kPageLinkFile), c.file);  // neither removed nor changed
+    }
 }
 
 TEST_F(PageLinkTest, MissingFileOrBufferGivesZero) {
@@ -101,11 +84,6 @@ TEST_F(PageLinkTest, MissingFileOrBufferGivesZero) {
     start_stdout();
     EXPECT_EQ(read_page_href(nullptr), 0);
     EXPECT_EQ(end_stdout(), "");
-}
-
-TEST_F(PageLinkTest, FileIsNeitherRemovedNorChanged) {
-    EXPECT_EQ(read_link("sgenre=Pop\n"), "sgenre=Pop");
-    EXPECT_EQ(slurp(kPageLinkFile), "sgenre=Pop\n");
 }
 
 class FavStationTest : public ExchangeDirTest {
